@@ -1,0 +1,54 @@
+# Velk: `make demo` and `make test` each install what is missing, configure, build and run.
+
+SANITIZE ?=
+ifeq ($(SANITIZE),)
+BUILD_DIR ?= build
+else
+BUILD_DIR ?= build-$(subst $(comma),-,$(SANITIZE))
+endif
+comma := ,
+JOBS ?= $(shell nproc)
+
+# Debian 12 packages the build and the tests need.
+PACKAGES := cmake ninja-build g++ pkg-config \
+	libgtest-dev libgmock-dev libbenchmark-dev \
+	libsqlite3-dev libsodium-dev libxml2-dev libcurl4-openssl-dev \
+	libgupnp-1.6-dev libavahi-compat-libdnssd-dev nlohmann-json3-dev libcpp-httplib-dev \
+	qt6-base-dev xvfb iproute2 util-linux
+
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+
+.PHONY: all deps build test demo fuzz clean
+
+all: build
+
+deps:
+	@missing=$$(for p in $(PACKAGES); do \
+		dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; \
+	done); \
+	if [ -n "$$missing" ]; then \
+		echo "Installing:" $$missing; \
+		$(SUDO) apt-get update -qq && \
+		DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends $$missing; \
+	fi
+
+$(BUILD_DIR)/build.ninja:
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DVELK_SANITIZE=$(SANITIZE)
+
+build: deps $(BUILD_DIR)/build.ninja
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+test: build
+	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) --timeout 300
+
+demo: build
+	@tools/demo.sh $(BUILD_DIR)
+
+# libFuzzer builds of the parsers' fuzz targets (clang); runs each for a short while.
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DVELK_FUZZ=ON
+	cmake --build build-fuzz -j $(JOBS) --target fuzz_targets
+	tests/fuzz/run_all.sh build-fuzz
+
+clean:
+	rm -rf build build-*
