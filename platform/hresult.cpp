@@ -100,6 +100,8 @@ constexpr Message kSystemMessages[] = {
     {CO_E_ELEVATION_DISABLED, "Elevation is disabled for this class."},
     {CO_E_DLLNOTFOUND, "The module of this class was not found."},
     {CO_E_ERRORINDLL, "The module of this class could not be loaded."},
+    {RPC_E_DISCONNECTED, "The object invoked has disconnected from its clients."},
+    {CO_E_NOTINITIALIZED, "This thread has no apartment."},
     {CONNECT_E_NOCONNECTION, "The connection is not registered."},
     {CONNECT_E_CANNOTCONNECT, "The sink cannot be connected."},
     {DISP_E_TYPEMISMATCH, "Type mismatch."},

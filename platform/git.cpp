@@ -1,0 +1,63 @@
+#include "platform/git.h"
+
+namespace velk {
+
+Git& Git::Global()
+{
+    static Git table;
+    return table;
+}
+
+HRESULT Git::Register(UnknownPtr object, DWORD& cookie)
+{
+    auto owner = Apartment::Current();
+    if (!owner)
+        return CO_E_NOTINITIALIZED;
+    return Register(std::move(object), std::move(owner), cookie);
+}
+
+HRESULT Git::Register(UnknownPtr object, std::shared_ptr<Apartment> owner, DWORD& cookie)
+{
+    if (!object || !owner)
+        return E_INVALIDARG;
+    std::lock_guard lock(mutex_);
+    // Cookies are never zero and never reused while registered.
+    do {
+        cookie = next_cookie_++;
+    } while (cookie == 0 || entries_.contains(cookie));
+    entries_.emplace(cookie, Entry{std::move(object), owner});
+    return S_OK;
+}
+
+HRESULT Git::Revoke(DWORD cookie)
+{
+    UnknownPtr released;
+    {
+        std::lock_guard lock(mutex_);
+        auto it = entries_.find(cookie);
+        if (it == entries_.end())
+            return E_INVALIDARG;
+        released = std::move(it->second.object);
+        entries_.erase(it);
+    }
+    // The object may go here, outside the table lock.
+    return S_OK;
+}
+
+HRESULT Git::Invoke(DWORD cookie, const std::function<HRESULT(const UnknownPtr&)>& fn)
+{
+    Entry entry;
+    {
+        std::lock_guard lock(mutex_);
+        auto it = entries_.find(cookie);
+        if (it == entries_.end())
+            return E_INVALIDARG;
+        entry = it->second;
+    }
+    auto owner = entry.owner.lock();
+    if (!owner)
+        return RPC_E_DISCONNECTED;
+    return owner->Invoke([&] { return fn(entry.object); });
+}
+
+} // namespace velk
