@@ -1,0 +1,71 @@
+#include "platform/encoding.h"
+
+#include <gtest/gtest.h>
+
+namespace velk {
+namespace {
+
+TEST(Encoding, Utf16RoundTripsIncludingSurrogatePairs)
+{
+    const std::string texts[] = {"", "plain", "caf\xC3\xA9", "\xE2\x82\xAC 5",
+                                 "\xF0\x9F\x8E\xB5 music"};
+    for (const auto& text : texts) {
+        SCOPED_TRACE(text);
+        EXPECT_EQ(Utf16ToUtf8(Utf8ToUtf16(text)), text);
+    }
+    EXPECT_EQ(Utf8ToUtf16("\xF0\x9F\x8E\xB5").size(), 2u);
+}
+
+TEST(Encoding, MalformedInputBecomesReplacementCharacter)
+{
+    struct Case {
+        std::string input;
+        std::u16string expected;
+    };
+    const Case cases[] = {
+        {"a\xFF" "b", u"a\uFFFDb"},
+        {"\xC3", u"\uFFFD"},                 // truncated sequence
+        {"\xC0\xAF", u"\uFFFD\uFFFD"},       // overlong
+        {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"}, // encoded surrogate
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.input);
+        EXPECT_EQ(Utf8ToUtf16(c.input), c.expected);
+    }
+    EXPECT_EQ(Utf16ToUtf8(std::u16string(1, u'\xD800')), "\xEF\xBF\xBD");
+}
+
+TEST(Encoding, AnsiConversionReplacesWhatTheCodePageLacks)
+{
+    struct Case {
+        const char* code_page;
+        std::string utf8;
+        std::string ansi;
+    };
+    const Case cases[] = {
+        {"WINDOWS-1252", "caf\xC3\xA9 \xE2\x82\xAC", "caf\xE9 \x80"},
+        {"WINDOWS-1252", "\xE6\x97\xA5\xE6\x9C\xAC x", "?? x"},
+        {"WINDOWS-1252", "\xF0\x9F\x8E\xB5", "?"},
+        {"WINDOWS-1251", "\xD0\x96", "\xC6"},
+        {"ASCII", "na\xC3\xAFve", "na?ve"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.utf8);
+        EXPECT_EQ(ToAnsi(c.utf8, c.code_page), c.ansi);
+    }
+    EXPECT_EQ(FromAnsi("caf\xE9 \x80", "WINDOWS-1252"), "caf\xC3\xA9 \xE2\x82\xAC");
+    // 0x81 is undefined in WINDOWS-1252.
+    EXPECT_EQ(FromAnsi("a\x81z", "WINDOWS-1252"), "a?z");
+    // An unknown code page falls back to the default rather than losing the text.
+    EXPECT_EQ(ToAnsi("caf\xC3\xA9", "NO-SUCH-PAGE"), "caf\xE9");
+}
+
+TEST(Encoding, CodePageNumbersMapToConverterNames)
+{
+    EXPECT_EQ(CodePageName(1252), "WINDOWS-1252");
+    EXPECT_EQ(CodePageName(65001), "UTF-8");
+    EXPECT_EQ(CodePageName(932), "CP932");
+}
+
+} // namespace
+} // namespace velk
