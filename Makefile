@@ -1,12 +1,12 @@
 # Velk: `make demo` and `make test` each install what is missing, configure, build and run.
 
+comma := ,
 SANITIZE ?=
 ifeq ($(SANITIZE),)
 BUILD_DIR ?= build
 else
 BUILD_DIR ?= build-$(subst $(comma),-,$(SANITIZE))
 endif
-comma := ,
 JOBS ?= $(shell nproc)
 
 # Debian 12 packages the build and the tests need.
@@ -46,7 +46,7 @@ demo: build
 
 # libFuzzer builds of the parsers' fuzz targets (clang); runs each for a short while.
 fuzz: deps
-	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DVELK_FUZZ=ON
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DVELK_FUZZ=ON -DVELK_SANITIZE=address,undefined
 	cmake --build build-fuzz -j $(JOBS) --target fuzz_targets
 	tests/fuzz/run_all.sh build-fuzz
 

@@ -1,5 +1,6 @@
 #include "platform/hresult.h"
 
+#include <cerrno>
 #include <cstdio>
 
 namespace velk {
@@ -138,6 +139,23 @@ std::string_view Lookup(const Message* begin, const Message* end, HRESULT hr)
 std::string_view VelkResMessage(HRESULT hr)
 {
     return Lookup(std::begin(kVelkRes), std::end(kVelkRes), hr);
+}
+
+HRESULT HResultFromErrno(int error, HRESULT otherwise)
+{
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+        return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return E_ACCESSDENIED;
+    case ENOMEM:
+        return E_OUTOFMEMORY;
+    default:
+        return otherwise;
+    }
 }
 
 std::string HResultHex(HRESULT hr)

@@ -129,6 +129,10 @@ std::string_view VelkResMessage(HRESULT hr);
 // wording for the standard codes, and the hexadecimal code otherwise.
 std::string HResultMessage(HRESULT hr);
 
+// A failed system call's errno as the code callers expect (missing file, access denied, out of
+// memory); any other error gives otherwise.
+HRESULT HResultFromErrno(int error, HRESULT otherwise = E_FAIL);
+
 // The hexadecimal form used in logs and reports: lower case, no prefix ("%lx").
 std::string HResultHex(HRESULT hr);
 
