@@ -234,6 +234,7 @@ std::vector<std::string> PlayerSocket::Rcp(std::string_view line, bool single_li
     Send(std::string(line) + "\r\n");
     const std::string word(line.substr(0, line.find(' ')));
     std::vector<std::string> lines;
+    bool in_transaction = false;
     for (;;) {
         const std::string reply = ReadLine();
         if (reply.empty())
@@ -244,10 +245,44 @@ std::vector<std::string> PlayerSocket::Rcp(std::string_view line, bool single_li
         if (single_line)
             return lines;
         const std::string value = reply.substr(word.size() + 2);
-        for (const char* settling : kSettlingWords)
-            if (value == settling)
+        if (value == "TransactionInitiated")
+            in_transaction = true;
+        if (value == "TransactionComplete")
+            return lines;
+        for (const char* settling : kSettlingWords) {
+            const bool ends_plain_answer = value == "OK" || value == "ListResultEnd" || value == "PowerStateOn";
+            if (value == settling && (!in_transaction || !ends_plain_answer))
                 return lines;
+        }
     }
+}
+
+std::vector<std::string> PlayerSocket::Values(std::string_view line)
+{
+    const std::string word(line.substr(0, line.find(' ')));
+    std::vector<std::string> values;
+    for (const auto& reply : Rcp(line)) {
+        if (reply.rfind(word + ": ", 0) != 0)
+            continue;
+        const std::string value = reply.substr(word.size() + 2);
+        if (value != "TransactionInitiated" && value != "TransactionComplete" && value != "ListResultEnd" &&
+            value != "OK" && value.rfind("ListResultSize", 0) != 0)
+            values.push_back(value);
+    }
+    return values;
+}
+
+std::string PlayerSocket::DataBytes(std::string_view line)
+{
+    Send(std::string(line) + "\r\n");
+    const std::string header = ReadLine();
+    const std::string expected = std::string(line) + ": data bytes: ";
+    if (header.rfind(expected, 0) != 0)
+        return "bad header: " + header;
+    const std::string data = ReadLine();
+    if (data.size() != 2 * std::stoul(header.substr(expected.size())))
+        return "wrong length: " + header;
+    return data;
 }
 
 } // namespace velk::sim::testing

@@ -65,6 +65,11 @@ public:
     // settling word (OK, TransactionComplete, an error word...) or, for single-line answers,
     // the first line.
     std::vector<std::string> Rcp(std::string_view line, bool single_line = false);
+    // The values of the answer lines other than the framing ones (transaction, list size and
+    // end, OK): the names of a list, the key: value lines of an information answer.
+    std::vector<std::string> Values(std::string_view line);
+    // The data line of a "data bytes" answer; a text saying what was wrong otherwise.
+    std::string DataBytes(std::string_view line);
 
 private:
     int fd_ = -1;
