@@ -135,6 +135,41 @@ FrameBuffer SimProcess::Frame(int index) const
     return frame ? *frame : FrameBuffer(0, 0);
 }
 
+CommandResult RunSim(const std::vector<std::string>& args)
+{
+    std::vector<std::string> argv = {VELK_SIM_BINARY};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> pointers;
+    for (auto& arg : argv)
+        pointers.push_back(arg.data());
+    pointers.push_back(nullptr);
+    int out[2];
+    CommandResult result;
+    if (pipe2(out, O_CLOEXEC) != 0)
+        return result;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    pid_t pid = -1;
+    const int spawned = posix_spawn(&pid, VELK_SIM_BINARY, &actions, nullptr, pointers.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(out[1]);
+    if (spawned == 0) {
+        char chunk[65536];
+        while (WaitReadable(out[0], PlayerSocket::kSafetyMs)) {
+            const ssize_t got = read(out[0], chunk, sizeof chunk);
+            if (got <= 0)
+                break;
+            result.out.append(chunk, static_cast<std::size_t>(got));
+        }
+        int status = 0;
+        if (waitpid(pid, &status, 0) == pid && WIFEXITED(status))
+            result.status = WEXITSTATUS(status);
+    }
+    close(out[0]);
+    return result;
+}
+
 PlayerSocket::PlayerSocket(const std::string& address, int port)
 {
     sockaddr_in where{};

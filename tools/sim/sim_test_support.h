@@ -37,6 +37,14 @@ private:
     std::string control_;
 };
 
+struct CommandResult {
+    int status = -1;
+    std::string out;
+};
+
+// Runs velk-sim with the arguments (a subcommand, as a user would) and collects its output.
+CommandResult RunSim(const std::vector<std::string>& args);
+
 class PlayerSocket {
 public:
     static constexpr int kSafetyMs = 10000;
