@@ -4,6 +4,9 @@
 
 #include <cerrno>
 #include <mutex>
+#include <vector>
+
+#include "platform/reg_key.h"
 
 namespace velk {
 
@@ -11,6 +14,8 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 constexpr const char* kDefaultCodePage = "WINDOWS-1252";
+constexpr const char* kDataServerKey = "SOFTWARE\\Velk\\DataServer";
+constexpr const char* kAnsiCodePageValue = "AnsiCodePage";
 
 // Decodes one UTF-8 sequence at text[i], advancing i; malformed input yields U+FFFD and skips
 // one byte.
@@ -228,8 +233,26 @@ namespace {
 
 std::string ReadCodePageSetting()
 {
-    // Filled in with the registry layer.
-    return kDefaultCodePage;
+    RegKey key;
+    if (FAILED(key.Open(Hive::LocalMachine, kDataServerKey)))
+        return kDefaultCodePage;
+    DWORD type = REG_NONE;
+    std::vector<std::uint8_t> data;
+    if (FAILED(key.QueryValue(kAnsiCodePageValue, type, data)))
+        return kDefaultCodePage;
+    std::string name;
+    if (type == REG_DWORD) {
+        if (auto number = DecodeDword(data))
+            name = CodePageName(*number);
+    } else if (type == REG_SZ) {
+        name.assign(data.begin(), data.end());
+    }
+    // A name iconv does not know would turn every conversion into the fallback anyway.
+    iconv_t probe = name.empty() ? reinterpret_cast<iconv_t>(-1) : iconv_open(name.c_str(), "UTF-8");
+    if (probe == reinterpret_cast<iconv_t>(-1))
+        return kDefaultCodePage;
+    iconv_close(probe);
+    return name;
 }
 
 } // namespace

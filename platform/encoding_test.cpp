@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/reg_key.h"
+#include "platform/registry_test_fixture.h"
+
 namespace velk {
 namespace {
 
@@ -65,6 +68,37 @@ TEST(Encoding, CodePageNumbersMapToConverterNames)
     EXPECT_EQ(CodePageName(1252), "WINDOWS-1252");
     EXPECT_EQ(CodePageName(65001), "UTF-8");
     EXPECT_EQ(CodePageName(932), "CP932");
+}
+
+using EncodingSettings = RegistryFixture;
+
+TEST_F(EncodingSettings, CodePageComesFromTheMachineSettings)
+{
+    struct Case {
+        DWORD type;
+        std::string setting;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {REG_NONE, "", "WINDOWS-1252"},
+        {REG_SZ, "WINDOWS-1251", "WINDOWS-1251"},
+        {REG_DWORD, "1250", "WINDOWS-1250"},
+        {REG_SZ, "NO-SUCH-PAGE", "WINDOWS-1252"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.setting);
+        RegKey key;
+        ASSERT_EQ(key.Create(Hive::LocalMachine, "SOFTWARE\\Velk\\DataServer"), S_OK);
+        key.DeleteValue("AnsiCodePage");
+        if (c.type == REG_SZ) {
+            ASSERT_EQ(key.SetStringValue("AnsiCodePage", c.setting), S_OK);
+        } else if (c.type == REG_DWORD) {
+            ASSERT_EQ(key.SetDWORDValue("AnsiCodePage", static_cast<DWORD>(std::stoul(c.setting))), S_OK);
+        }
+        RefreshAnsiCodePage();
+        EXPECT_EQ(AnsiCodePage(), c.expected);
+    }
+    RefreshAnsiCodePage();
 }
 
 } // namespace

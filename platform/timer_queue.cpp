@@ -43,13 +43,15 @@ HRESULT TimerQueue::DeleteTimer(TimerId id)
     Callback released;
     std::unique_lock lock(mutex_);
     auto it = timers_.find(id);
-    if (it == timers_.end())
+    // A one-shot timer leaves the list when it fires; while its callback runs it still counts.
+    if (id == 0 || (it == timers_.end() && running_ != id))
         return E_INVALIDARG;
-    released = std::move(it->second.callback);
-    timers_.erase(it);
-    changed_.notify_all();
+    if (it != timers_.end()) {
+        released = std::move(it->second.callback);
+        timers_.erase(it);
+        changed_.notify_all();
+    }
     WaitWhileRunning(lock, id);
-    lock.unlock();
     return S_OK;
 }
 

@@ -56,11 +56,11 @@ TEST(TimerQueue, DeleteWaitsForRunningCallback)
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
         release.Set();
     });
-    // The one-shot timer is already off the list while it runs: deleting it again reports
-    // it unknown but must still not return while the callback runs.
-    queue.DeleteTimer(id);
-    releaser.join();
+    // A one-shot timer is off the list while it runs, yet deleting it waits for the callback.
+    EXPECT_EQ(queue.DeleteTimer(id), S_OK);
     EXPECT_TRUE(finished);
+    releaser.join();
+    EXPECT_EQ(queue.DeleteTimer(id), E_INVALIDARG);
 }
 
 TEST(TimerQueue, DeletePeriodicWaitsForRunningCallbackAndCallbackMayDeleteItself)

@@ -1,0 +1,40 @@
+// What a plug-in module writes to be created by class id: a table of its classes, each with a
+// factory function, and VELK_DEFINE_MODULE(table) to export the module's entry points.
+#pragma once
+
+#include <functional>
+#include <span>
+
+#include "platform/class_registry.h"
+
+namespace velk {
+
+struct ModuleClass {
+    ClassInfo info;
+    std::function<UnknownPtr()> create;
+};
+
+HRESULT ModuleGetClassObject(std::span<const ModuleClass> classes, const Guid* clsid,
+                             std::shared_ptr<IClassFactory>* factory);
+HRESULT ModuleRegisterServer(std::span<const ModuleClass> classes, const void* module_address);
+HRESULT ModuleUnregisterServer(std::span<const ModuleClass> classes);
+
+} // namespace velk
+
+// Exports the three entry points for the module's class table (a function returning a span
+// of ModuleClass, so the table is built on first use).
+#define VELK_DEFINE_MODULE(classes_function)                                                     \
+    extern "C" __attribute__((visibility("default"))) velk::HRESULT VelkGetClassObject(         \
+        const velk::Guid* clsid, std::shared_ptr<velk::IClassFactory>* factory)                   \
+    {                                                                                             \
+        return velk::ModuleGetClassObject(classes_function(), clsid, factory);                    \
+    }                                                                                             \
+    extern "C" __attribute__((visibility("default"))) velk::HRESULT VelkRegisterServer()        \
+    {                                                                                             \
+        return velk::ModuleRegisterServer(classes_function(),                                     \
+                                          reinterpret_cast<const void*>(&VelkRegisterServer));     \
+    }                                                                                             \
+    extern "C" __attribute__((visibility("default"))) velk::HRESULT VelkUnregisterServer()      \
+    {                                                                                             \
+        return velk::ModuleUnregisterServer(classes_function());                                  \
+    }

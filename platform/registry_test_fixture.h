@@ -1,0 +1,96 @@
+// Test support for the registry: a fresh registry folder per test (VELK_REGISTRY_DIR), and
+// running the programs built beside the test (velkreg, registry_writer) as other processes.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace velk {
+
+struct ProgramResult {
+    int status = -1;    // exit status, -1 when it did not exit normally
+    std::string output; // stdout and stderr together
+};
+
+// The folder of the running test program: the other programs are built there too.
+inline std::filesystem::path ProgramFolder()
+{
+    return std::filesystem::read_symlink("/proc/self/exe").parent_path();
+}
+
+// Runs argv (the first element a path) with the test's environment and waits for it.
+inline ProgramResult RunProgram(const std::vector<std::string>& argv)
+{
+    std::vector<char*> args;
+    for (const auto& arg : argv)
+        args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+
+    ProgramResult result;
+    int pipe_fds[2];
+    if (pipe2(pipe_fds, O_CLOEXEC) != 0)
+        return result;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], 2);
+    pid_t pid = -1;
+    const int spawned = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipe_fds[1]);
+    if (spawned == 0) {
+        char buffer[4096];
+        ssize_t size;
+        while ((size = read(pipe_fds[0], buffer, sizeof buffer)) > 0)
+            result.output.append(buffer, static_cast<std::size_t>(size));
+        int status = 0;
+        waitpid(pid, &status, 0);
+        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    close(pipe_fds[0]);
+    return result;
+}
+
+inline ProgramResult RunVelkreg(std::vector<std::string> args)
+{
+    args.insert(args.begin(), (ProgramFolder() / "velkreg").string());
+    return RunProgram(args);
+}
+
+// Each test gets an empty registry folder of its own, removed afterwards.
+class RegistryFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "velkreg-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        folder_ = pattern;
+        setenv("VELK_REGISTRY_DIR", folder_.c_str(), 1);
+    }
+
+    void TearDown() override
+    {
+        unsetenv("VELK_REGISTRY_DIR");
+        std::error_code ignored;
+        std::filesystem::permissions(folder_, std::filesystem::perms::owner_all, ignored);
+        std::filesystem::remove_all(folder_, ignored);
+    }
+
+    const std::filesystem::path& folder() const { return folder_; }
+
+private:
+    std::filesystem::path folder_;
+};
+
+} // namespace velk

@@ -1,0 +1,20 @@
+// The interface of the sample plug-in module that the class registry tests load.
+#pragma once
+
+#include <string>
+
+#include "platform/guid.h"
+#include "platform/unknown.h"
+
+namespace velk::testing {
+
+class ISample : public IUnknown {
+public:
+    virtual std::string Name() const = 0;
+};
+
+inline const Guid kSampleClass = *Guid::Parse("{6B2D0B1E-94D5-4D0C-9F2B-3E7A4C1D2E01}");
+inline const Guid kOtherSampleClass = *Guid::Parse("{6B2D0B1E-94D5-4D0C-9F2B-3E7A4C1D2E02}");
+inline const Guid kSampleCategory = *Guid::Parse("{6B2D0B1E-94D5-4D0C-9F2B-3E7A4C1D2EC0}");
+
+} // namespace velk::testing
