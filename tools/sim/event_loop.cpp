@@ -49,23 +49,32 @@ void EventLoop::Post(Task task)
 {
     {
         std::lock_guard lock(posted_mutex_);
+        if (ended_)
+            return;
         posted_.push_back(std::move(task));
     }
     wake_.Set();
 }
 
-void EventLoop::Invoke(const Task& task)
+bool EventLoop::Invoke(const Task& task)
 {
     if (IsLoopThread()) {
         task();
-        return;
+        return true;
     }
     std::promise<void> done;
-    Post([&] {
-        task();
-        done.set_value();
-    });
+    {
+        std::lock_guard lock(posted_mutex_);
+        if (ended_)
+            return false;
+        posted_.push_back([&] {
+            task();
+            done.set_value();
+        });
+    }
+    wake_.Set();
     done.get_future().wait();
+    return true;
 }
 
 void EventLoop::Stop()
@@ -144,6 +153,12 @@ void EventLoop::Run()
         if (fds[0].revents != 0 || wake_.IsSet())
             RunPosted();
     }
+    // Whatever was posted before the end still runs, so that every Invoke returns.
+    {
+        std::lock_guard lock(posted_mutex_);
+        ended_ = true;
+    }
+    RunPosted();
 }
 
 } // namespace velk::sim

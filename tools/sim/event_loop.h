@@ -39,10 +39,12 @@ public:
     TimerId AddTimer(std::chrono::milliseconds delay, Task task);
     void CancelTimer(TimerId id);
 
-    // Any thread: runs task on the loop thread soon.
+    // Any thread: runs task on the loop thread soon; dropped once the loop has ended.
     void Post(Task task);
     // Any thread: runs task on the loop thread and waits for it (inline on the loop thread).
-    void Invoke(const Task& task);
+    // false, without running it, once the loop has ended: a thread that waits here can never
+    // hang a shutdown.
+    bool Invoke(const Task& task);
 
     // Runs until Stop; the calling thread becomes the loop thread.
     void Run();
@@ -74,6 +76,7 @@ private:
     std::mutex posted_mutex_;
     std::vector<Task> posted_;
     Event wake_{Event::Reset::Manual};
+    bool ended_ = false; // guarded by posted_mutex_
     bool stopping_ = false;
     std::thread::id loop_thread_;
 };

@@ -215,6 +215,12 @@ void Player::SetVolume(int volume)
     StateChanged();
 }
 
+void Player::SetMute(bool muted)
+{
+    muted_ = muted;
+    StateChanged();
+}
+
 void Player::SetShuffle(bool on)
 {
     shuffle_ = on;

@@ -84,6 +84,8 @@ public:
     std::chrono::milliseconds Elapsed() const;
     int volume() const { return volume_; }
     void SetVolume(int volume);
+    bool muted() const { return muted_; }
+    void SetMute(bool muted);
     bool shuffle() const { return shuffle_; }
     void SetShuffle(bool on);
     RepeatMode repeat() const { return repeat_; }
@@ -180,6 +182,7 @@ private:
     bool standby_ = false;
     Transport transport_ = Transport::Stop;
     int volume_ = 40;
+    bool muted_ = false;
     bool shuffle_ = false;
     RepeatMode repeat_ = RepeatMode::None;
     std::vector<QueueEntry> queue_;

@@ -48,6 +48,7 @@ Simulator::Simulator(const SimOptions& options) : options_(options) {}
 
 Simulator::~Simulator()
 {
+    upnp_.reset();
     control_.reset();
     shell_servers_.clear();
     players_.clear();
@@ -90,6 +91,9 @@ PlayerIdentity Simulator::MakeIdentity(int index, bool renderer_only) const
 
 HRESULT Simulator::Start()
 {
+    // Before any thread starts, so that every thread leaves these signals to the loop.
+    if (FAILED(WatchSignals()))
+        return E_FAIL;
     library_ = std::make_unique<MusicLibrary>(
         LibraryGenerator::Generate({options_.seed, options_.songs, options_.password}));
     const int devices = options_.players + (options_.renderer_only ? 1 : 0);
@@ -114,7 +118,26 @@ HRESULT Simulator::Start()
     control_ = std::make_unique<ControlServer>(loop_, *this);
     if (FAILED(control_->Start(options_.control)))
         return E_FAIL;
-    return WatchSignals();
+    if (!options_.no_upnp)
+        StartUpnp();
+    return S_OK;
+}
+
+void Simulator::StartUpnp()
+{
+    std::vector<Player*> players;
+    std::vector<bool> renderer_only;
+    for (std::size_t i = 0; i < players_.size(); ++i) {
+        players.push_back(players_[i].get());
+        renderer_only.push_back(static_cast<int>(i) >= options_.players);
+    }
+    upnp_ = std::make_unique<UpnpHost>(loop_);
+    std::string error;
+    if (FAILED(upnp_->Start(players, renderer_only, error))) {
+        // The players are still useful without UPnP: say why and go on.
+        std::fprintf(stderr, "velk-sim: going on without UPnP: %s\n", error.c_str());
+        upnp_.reset();
+    }
 }
 
 HRESULT Simulator::WatchSignals()
@@ -155,6 +178,10 @@ ShellServer* Simulator::FindShellServer(std::string_view address)
     return nullptr;
 }
 
-void Simulator::UpnpAvailabilityChanged(Player&) {}
+void Simulator::UpnpAvailabilityChanged(Player& player)
+{
+    if (upnp_)
+        upnp_->SetAvailable(player, !player.faults().upnp_hidden);
+}
 
 } // namespace velk::sim

@@ -16,6 +16,7 @@
 #include "tools/sim/player.h"
 #include "tools/sim/shell_server.h"
 #include "tools/sim/sim_options.h"
+#include "tools/sim/upnp_host.h"
 
 namespace velk::sim {
 
@@ -44,6 +45,7 @@ public:
 private:
     PlayerIdentity MakeIdentity(int index, bool renderer_only) const;
     HRESULT WatchSignals();
+    void StartUpnp();
 
     SimOptions options_;
     EventLoop loop_;
@@ -51,6 +53,7 @@ private:
     std::vector<std::unique_ptr<Player>> players_; // the renderer-only device comes last
     std::vector<std::unique_ptr<ShellServer>> shell_servers_;
     std::unique_ptr<ControlServer> control_;
+    std::unique_ptr<UpnpHost> upnp_;
     int signal_fd_ = -1;
 };
 
