@@ -107,6 +107,9 @@ int Apartment::PumpUntil(std::span<const Waitable> objects, std::uint32_t timeou
         if (signalled != queue_index)
             return signalled;
         RunOneTask();
+        // A queue that never empties must not outlast the time-out.
+        if (deadline.Expired())
+            return WaitAny(objects, 0);
     }
 }
 

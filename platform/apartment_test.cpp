@@ -64,6 +64,11 @@ TEST(Apartment, PumpUntilRunsTasksInOrderAndNests)
     EXPECT_EQ(apartment->PumpUntil({outer_done}, 0), 0);
     Event never;
     EXPECT_EQ(apartment->PumpUntil({never}, 10), kWaitTimeout);
+
+    // A task that keeps queueing itself does not hold the pump past its time-out.
+    std::function<void()> again = [&] { apartment->Post(again); };
+    apartment->Post(again);
+    EXPECT_EQ(apartment->PumpUntil({never}, 20), kWaitTimeout);
     apartment->Close();
 }
 

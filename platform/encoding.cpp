@@ -179,6 +179,15 @@ std::string Utf16ToUtf8(std::u16string_view text)
     return out;
 }
 
+std::string ToValidUtf8(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();)
+        AppendUtf8(out, DecodeUtf8(text, i));
+    return out;
+}
+
 std::string CodePageName(unsigned number)
 {
     switch (number) {

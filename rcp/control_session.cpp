@@ -1,0 +1,485 @@
+#include "rcp/control_session.h"
+
+#include <sys/socket.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <strings.h>
+
+#include "platform/apartment.h"
+#include "platform/encoding.h"
+
+namespace velk {
+
+namespace {
+
+constexpr std::size_t kReceiveChunk = 4096;
+// No reply line comes near this (a 512x32 display is 4 KiB of hex digits): a longer run
+// without a line end is garbage and is dropped.
+constexpr std::size_t kMaxLineBytes = 256 * 1024;
+constexpr std::string_view kLineEnd = "\r\n";
+constexpr std::string_view kDataBytes = "data bytes: ";
+constexpr const char* kShellPrompt = "Melodeck>";
+
+bool IsCleanArgument(std::string_view text)
+{
+    for (unsigned char c : text) {
+        if (c < 0x20 || c == 0x7F)
+            return false;
+    }
+    return true;
+}
+
+bool IsCommandWord(std::string_view word)
+{
+    if (word.empty())
+        return false;
+    for (unsigned char c : word) {
+        if (c <= 0x20 || c == 0x7F || c == ':')
+            return false;
+    }
+    return true;
+}
+
+std::string FormatLine(std::string_view word, std::optional<std::string_view> argument, bool always_blank)
+{
+    std::string line(word);
+    if (argument || always_blank) {
+        line += ' ';
+        line += argument.value_or("");
+    }
+    line += kLineEnd;
+    return line;
+}
+
+std::uint32_t ServerTypeFromWord(std::string_view word)
+{
+    struct Entry {
+        std::string_view word;
+        std::uint32_t type;
+    };
+    static constexpr Entry kTypes[] = {{"radio", 8}, {"flash", 16}, {"DAAP", 1}, {"UPnP", 2},
+                                       {"slim", 4},  {"rsp", 32},   {"am", 128}, {"fm", 256}};
+    for (const auto& entry : kTypes) {
+        if (entry.word == word)
+            return entry.type;
+    }
+    return 0;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
+}
+
+} // namespace
+
+std::optional<std::pair<std::string_view, std::string_view>> SplitReplyLine(std::string_view line)
+{
+    const std::size_t colon = line.find(':');
+    if (colon == std::string_view::npos)
+        return std::nullopt;
+    const std::size_t value_start = std::min(colon + 2, line.size());
+    return std::pair{line.substr(0, colon), line.substr(value_start)};
+}
+
+CControlSession::CControlSession() = default;
+
+CControlSession::~CControlSession() { CControlSession::Close(); }
+
+void CControlSession::set_reply_timeouts(std::uint32_t reply_ms, std::uint32_t list_ms)
+{
+    reply_timeout_ms_ = reply_ms;
+    list_timeout_ms_ = list_ms;
+}
+
+ConnectedServer CControlSession::connected_server() const
+{
+    std::lock_guard lock(server_lock_);
+    return server_;
+}
+
+HRESULT CControlSession::Open(std::string_view host, FirmwareVersion minimum)
+{
+    HRESULT hr = Connect(kPlayerPort, host);
+    if (FAILED(hr))
+        return hr;
+
+    // In control mode the player answers "mmc" with a line and no prompt.
+    set_prompt("");
+    hr = SendCommand("mmc\r\n", true);
+    if (FAILED(hr)) {
+        Close();
+        return hr;
+    }
+    connection_lost_ = false;
+    stop_.Reset();
+    reader_ = std::thread([this] { ReaderMain(); });
+
+    std::string version;
+    if (FAILED(Execute("GetSoftwareVersion", {}, &version))) {
+        firmware_ = kUnknownFirmware;
+    } else {
+        FirmwareVersion parsed;
+        if (std::sscanf(version.c_str(), "%d.%d.%d", &parsed.major, &parsed.minor, &parsed.build) != 3)
+            hr = E_FAIL;
+        firmware_ = parsed;
+    }
+    if (SUCCEEDED(hr) && firmware_ < minimum)
+        hr = E_RCP_FIRMWARE_TOO_OLD;
+    if (FAILED(hr)) {
+        Close();
+        return hr;
+    }
+
+    // No music server connected is not a failure of the session.
+    if (SUCCEEDED(Execute("GetConnectedServer")))
+        RefreshServer();
+    return S_OK;
+}
+
+HRESULT CControlSession::RefreshServer()
+{
+    ConnectedServer server;
+    HRESULT hr = ExecuteList("GetActiveServerInfo", [&server](std::string_view value, std::int32_t) {
+        if (auto pair = SplitReplyLine(value)) {
+            if (pair->first == "Name")
+                server.name = pair->second;
+            else if (pair->first == "Type")
+                server.type = ServerTypeFromWord(pair->second);
+        }
+        return S_OK;
+    });
+    if (SUCCEEDED(hr)) {
+        hr = ExecuteList("ServerGetCapabilities", [&server](std::string_view value, std::int32_t) {
+            auto pair = SplitReplyLine(value);
+            if (!pair)
+                return S_OK;
+            const auto [key, word] = *pair;
+            if (key == "Name")
+                server.name = word;
+            else if (key == "Containers" && EqualsNoCase(word, "yes"))
+                server.capabilities |= 1;
+            else if (key == "Playlists" && EqualsNoCase(word, "yes"))
+                server.capabilities |= 2;
+            else if (key == "PartialResults" && EqualsNoCase(word, "yes"))
+                server.capabilities |= 4;
+            else if (key == "QuerySupport" && EqualsNoCase(word, "songs"))
+                server.capabilities |= 8;
+            else if (key == "QuerySupport" && EqualsNoCase(word, "basic"))
+                server.capabilities |= 16;
+            else if (key == "QuerySupport" && EqualsNoCase(word, "partial"))
+                server.capabilities |= 24;
+            return S_OK;
+        });
+    }
+    std::lock_guard lock(server_lock_);
+    server_ = server;
+    return FAILED(hr) ? E_FAIL : S_OK;
+}
+
+std::shared_ptr<CRCPTransaction> CControlSession::Queue(std::string_view command_word, std::string line,
+                                                        RcpLineCallback callback, bool want_list_size)
+{
+    auto entry = std::make_shared<CRCPTransaction>(std::string(command_word), std::move(line),
+                                                   std::move(callback), want_list_size);
+    std::shared_ptr<CRCPTransaction> replaced;
+    {
+        std::lock_guard lock(table_lock_);
+        auto& slot = table_[entry->command_word];
+        replaced = std::move(slot);
+        slot = entry;
+        if (entry->command_line.empty()) {
+            entry->sent = true;
+            entry->result = S_OK;
+        }
+    }
+    if (replaced) {
+        // Its waiter finds itself replaced and fails; its callback never runs again.
+        replaced->Deactivate();
+        replaced->SettleIfPending(E_ABORT);
+    }
+    if (!entry->command_line.empty())
+        queue_.Set();
+    return entry;
+}
+
+HRESULT CControlSession::Execute(std::string_view command_word, std::optional<std::string_view> argument,
+                                 std::string* value)
+{
+    return ExecuteWithTimeout(command_word, argument, value, reply_timeout_ms_);
+}
+
+HRESULT CControlSession::ExecuteWithTimeout(std::string_view command_word,
+                                            std::optional<std::string_view> argument,
+                                            std::string* value, std::uint32_t timeout_ms)
+{
+    if (!IsCommandWord(command_word) || (argument && !IsCleanArgument(*argument)))
+        return E_INVALIDARG;
+    if (!IsOpen())
+        return E_RCP_SOCKET;
+
+    std::string line = FormatLine(command_word, argument, false);
+    // Remote-key dispatch has no reply worth waiting for.
+    if (command_word == "IrDispatchCommand") {
+        std::lock_guard lock(table_lock_);
+        untracked_lines_.push_back(std::move(line));
+        queue_.Set();
+        return S_OK;
+    }
+
+    auto last_value = std::make_shared<std::string>();
+    auto entry = Queue(command_word, std::move(line),
+                       [last_value](std::string_view data, std::int32_t) {
+                           *last_value = data;
+                           return S_OK;
+                       },
+                       false);
+    HRESULT hr = Wait(entry, timeout_ms);
+    if (SUCCEEDED(hr) && value)
+        *value = *last_value;
+    if (SUCCEEDED(hr) && command_word == "ServerConnect")
+        RefreshServer();
+    return hr;
+}
+
+HRESULT CControlSession::ExecuteList(std::string_view command_word, RcpLineCallback callback,
+                                     std::optional<std::string_view> argument)
+{
+    if (!IsCommandWord(command_word) || (argument && !IsCleanArgument(*argument)))
+        return E_INVALIDARG;
+    std::lock_guard list_lock(list_mutex_);
+    HRESULT hr = Execute("SetListResultType", "full");
+    if (FAILED(hr))
+        return hr;
+    auto entry = Queue(command_word, FormatLine(command_word, argument, true), std::move(callback), true);
+    return Wait(entry, list_timeout_ms_);
+}
+
+HRESULT CControlSession::PostCommand(std::string_view command_word, RcpLineCallback callback,
+                                     std::optional<std::string_view> argument)
+{
+    if (!IsCommandWord(command_word) || (argument && !IsCleanArgument(*argument)))
+        return E_INVALIDARG;
+    if (!IsOpen())
+        return E_RCP_SOCKET;
+    Queue(command_word, FormatLine(command_word, argument, true), std::move(callback), false);
+    return S_OK;
+}
+
+HRESULT CControlSession::Subscribe(std::string_view subscribe_word, std::string_view event_word,
+                                   RcpLineCallback callback)
+{
+    if (!IsCommandWord(subscribe_word) || !IsCommandWord(event_word))
+        return E_INVALIDARG;
+    if (!IsOpen())
+        return E_RCP_SOCKET;
+    HRESULT hr = S_OK;
+    if (callback)
+        Queue(event_word, "", std::move(callback), false);
+    else
+        hr = RemoveTransaction(event_word);
+    PostCommand(subscribe_word, nullptr);
+    return hr;
+}
+
+HRESULT CControlSession::RemoveTransaction(std::string_view command_word)
+{
+    std::shared_ptr<CRCPTransaction> entry;
+    {
+        std::lock_guard lock(table_lock_);
+        auto it = table_.find(command_word);
+        if (it == table_.end())
+            return S_FALSE;
+        entry = std::move(it->second);
+        table_.erase(it);
+    }
+    entry->Deactivate();
+    return entry->Result();
+}
+
+HRESULT CControlSession::Wait(const std::shared_ptr<CRCPTransaction>& entry, std::uint32_t timeout_ms)
+{
+    // The time-out counts silence of this command alone: only its own reply lines restart it.
+    auto deadline = std::make_unique<Deadline>(timeout_ms);
+    std::uint64_t lines_seen = 0;
+    for (;;) {
+        entry->reply.Reset();
+        {
+            std::lock_guard guard(entry->lock);
+            if (entry->result != E_PENDING)
+                break;
+            if (entry->lines_seen != lines_seen) {
+                lines_seen = entry->lines_seen;
+                deadline = std::make_unique<Deadline>(timeout_ms);
+            }
+        }
+        if (connection_lost_) {
+            entry->SettleIfPending(E_RCP_SOCKET);
+            break;
+        }
+        const int signalled = WaitWithPumping({entry->reply}, deadline->RemainingMs());
+        if (signalled == kWaitTimeout) {
+            if (entry->in_transaction.exchange(false))
+                PostCommand("CancelTransaction", nullptr, entry->command_word);
+            entry->SettleIfPending(E_RCP_TIMEOUT);
+            break;
+        }
+        if (signalled == kWaitFailed) {
+            entry->SettleIfPending(E_FAIL);
+            break;
+        }
+    }
+
+    {
+        std::lock_guard lock(table_lock_);
+        auto it = table_.find(entry->command_word);
+        if (it != table_.end() && it->second == entry)
+            table_.erase(it);
+    }
+    entry->Deactivate();
+    return entry->Result();
+}
+
+void CControlSession::ReaderMain()
+{
+    for (;;) {
+        Waitable socket_wait = Waitable::Socket(socket());
+        std::initializer_list<Waitable> with_socket = {stop_, queue_, socket_wait};
+        std::initializer_list<Waitable> without_socket = {stop_, queue_};
+        const int signalled = WaitAny(connection_lost_ ? without_socket : with_socket, kInfinite);
+        if (signalled == 0 || signalled == kWaitFailed)
+            break;
+        if (queue_.IsSet())
+            SendQueuedLines();
+        if (signalled == 2)
+            ProcessReceived();
+    }
+    exited_.Set();
+}
+
+void CControlSession::SendQueuedLines()
+{
+    queue_.Reset();
+    std::vector<std::string> untracked;
+    std::vector<std::shared_ptr<CRCPTransaction>> entries;
+    {
+        std::lock_guard lock(table_lock_);
+        untracked.swap(untracked_lines_);
+        for (auto& [word, entry] : table_) {
+            if (!entry->sent) {
+                entry->sent = true;
+                entries.push_back(entry);
+            }
+        }
+    }
+    for (const auto& line : untracked) {
+        if (!connection_lost_ && FAILED(SendAll(line)))
+            OnConnectionLost();
+    }
+    for (const auto& entry : entries) {
+        if (!connection_lost_ && FAILED(SendAll(entry->command_line)))
+            OnConnectionLost();
+    }
+}
+
+void CControlSession::ProcessReceived()
+{
+    char buffer[kReceiveChunk];
+    for (;;) {
+        const ssize_t received = recv(socket(), buffer, sizeof buffer, MSG_DONTWAIT);
+        if (received < 0 && errno == EINTR)
+            continue;
+        if (received < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            break;
+        if (received <= 0) {
+            OnConnectionLost();
+            break;
+        }
+        receive_buffer_.append(buffer, static_cast<std::size_t>(received));
+        if (static_cast<std::size_t>(received) < sizeof buffer)
+            break;
+    }
+
+    std::size_t pos = 0;
+    for (std::size_t end; (end = receive_buffer_.find(kLineEnd, pos)) != std::string::npos;) {
+        const std::string_view line = std::string_view(receive_buffer_).substr(pos, end - pos);
+        auto split = SplitReplyLine(line);
+        if (!split) {
+            pos = end + kLineEnd.size();
+            continue;
+        }
+        auto [word, value] = *split;
+        std::size_t next = end + kLineEnd.size();
+        if (value.starts_with(kDataBytes)) {
+            // The value holds the header line and the data line after it: wait for both.
+            const std::size_t data_end = receive_buffer_.find(kLineEnd, next);
+            if (data_end == std::string::npos)
+                break;
+            const std::size_t value_start = static_cast<std::size_t>(value.data() - receive_buffer_.data());
+            value = std::string_view(receive_buffer_).substr(value_start, data_end - value_start);
+            next = data_end + kLineEnd.size();
+        }
+
+        std::shared_ptr<CRCPTransaction> entry;
+        {
+            std::lock_guard lock(table_lock_);
+            if (auto it = table_.find(word); it != table_.end())
+                entry = it->second;
+        }
+        // A line for a command nobody waits for is dropped.
+        if (entry) {
+            ClassifyReplyLine(*entry, ToValidUtf8(value));
+            entry->reply.Set();
+        }
+        pos = next;
+    }
+    receive_buffer_.erase(0, pos);
+    if (receive_buffer_.size() > kMaxLineBytes)
+        receive_buffer_.clear();
+}
+
+void CControlSession::OnConnectionLost()
+{
+    connection_lost_ = true;
+    std::vector<std::shared_ptr<CRCPTransaction>> entries;
+    {
+        std::lock_guard lock(table_lock_);
+        for (auto& [word, entry] : table_)
+            entries.push_back(entry);
+    }
+    for (const auto& entry : entries)
+        entry->SettleIfPending(E_RCP_SOCKET);
+}
+
+HRESULT CControlSession::Close()
+{
+    if (reader_.joinable()) {
+        stop_.Set();
+        shutdown(socket(), SHUT_RD);
+        // The reader never waits for this thread's apartment, but keep it serving anyway.
+        WaitWithPumping({exited_}, kInfinite);
+        reader_.join();
+        exited_.Reset();
+    }
+
+    std::map<std::string, std::shared_ptr<CRCPTransaction>, std::less<>> table;
+    {
+        std::lock_guard lock(table_lock_);
+        table.swap(table_);
+        untracked_lines_.clear();
+    }
+    for (auto& [word, entry] : table) {
+        entry->Deactivate();
+        entry->SettleIfPending(E_RCP_SOCKET);
+    }
+    receive_buffer_.clear();
+
+    if (IsConnected()) {
+        set_prompt(kShellPrompt);
+        SendCommand("exit\r\n", false);
+    }
+    return CTelnetSession::Close();
+}
+
+} // namespace velk

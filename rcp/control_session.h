@@ -1,0 +1,124 @@
+// One RCP connection to a player: switches the shell into control mode ("mmc"), then sends
+// queued command lines from its reader thread and settles each pending command from the reply
+// lines, matched by command word. Callers wait on any thread; a caller on an apartment thread
+// keeps that apartment's queue running while it waits.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "platform/event.h"
+#include "rcp/rcp_transaction.h"
+#include "rcp/telnet_session.h"
+
+namespace velk {
+
+struct FirmwareVersion {
+    std::int32_t major = 0;
+    std::int32_t minor = 0;
+    std::int32_t build = 0;
+
+    auto operator<=>(const FirmwareVersion&) const = default;
+};
+
+// What the player says of the music server it is connected to.
+struct ConnectedServer {
+    std::string name;
+    std::uint32_t type = 0;         // RCPServerType bits
+    std::uint32_t capabilities = 0; // 1 containers, 2 playlists, 4 partial results, 8/16/24 query
+};
+
+class CControlSession : public CTelnetSession {
+public:
+    static constexpr std::uint32_t kReplyTimeoutMs = 10000;
+    static constexpr std::uint32_t kListReplyTimeoutMs = 15000;
+    // Taken when the player does not say its version.
+    static constexpr FirmwareVersion kUnknownFirmware{2, 5, 151};
+
+    CControlSession();
+    ~CControlSession() override;
+
+    // Connects to the player's port 4444, enters control mode, starts the reader and checks
+    // the firmware against the minimum (E_RCP_FIRMWARE_TOO_OLD). Any failure closes.
+    HRESULT Open(std::string_view host, FirmwareVersion minimum);
+
+    // Sends "<word> <argument>\r\n" (or "<word>\r\n" without argument) and waits for the
+    // result; the last data line goes to value. Arguments never carry a line break or other
+    // control character (E_INVALIDARG): they could smuggle a second command to the player.
+    HRESULT Execute(std::string_view command_word, std::optional<std::string_view> argument = {},
+                    std::string* value = nullptr);
+    // A list command: one at a time per session, every data line (the size line included) to
+    // the callback, 15 s of silence allowed.
+    HRESULT ExecuteList(std::string_view command_word, RcpLineCallback callback,
+                        std::optional<std::string_view> argument = {});
+    // Queues "<word> <argument>\r\n" and returns at once; the entry stays until replaced or
+    // the session closes.
+    HRESULT PostCommand(std::string_view command_word, RcpLineCallback callback,
+                        std::optional<std::string_view> argument = {});
+    // With a callback, installs a standing entry for event_word and posts the subscribe
+    // command; without, removes the entry (giving its last result) and posts the command.
+    HRESULT Subscribe(std::string_view subscribe_word, std::string_view event_word,
+                      RcpLineCallback callback);
+    // Removes the entry and gives its last result; S_FALSE when there was none.
+    HRESULT RemoveTransaction(std::string_view command_word);
+    HRESULT Close() override;
+
+    // Reads the connected server's name, type and capabilities; E_FAIL when either command
+    // fails.
+    HRESULT RefreshServer();
+
+    FirmwareVersion firmware_version() const { return firmware_; }
+    ConnectedServer connected_server() const;
+    bool IsOpen() const { return reader_.joinable() && !connection_lost_; }
+
+    // Tests shorten the time-outs.
+    void set_reply_timeouts(std::uint32_t reply_ms, std::uint32_t list_ms);
+
+private:
+    std::shared_ptr<CRCPTransaction> Queue(std::string_view command_word, std::string line,
+                                           RcpLineCallback callback, bool want_list_size);
+    HRESULT Wait(const std::shared_ptr<CRCPTransaction>& entry, std::uint32_t timeout_ms);
+    HRESULT ExecuteWithTimeout(std::string_view command_word, std::optional<std::string_view> argument,
+                               std::string* value, std::uint32_t timeout_ms);
+
+    void ReaderMain();
+    void SendQueuedLines();
+    // Cuts whole lines out of the receive buffer and classifies them.
+    void ProcessReceived();
+    void OnConnectionLost();
+
+    mutable std::mutex table_lock_;
+    std::map<std::string, std::shared_ptr<CRCPTransaction>, std::less<>> table_;
+    std::recursive_mutex list_mutex_;
+
+    // Lines sent without an entry (remote-key dispatch), guarded by the table lock.
+    std::vector<std::string> untracked_lines_;
+
+    Event stop_;
+    Event queue_;
+    Event exited_;
+    std::thread reader_;
+    std::string receive_buffer_; // reader thread only
+    std::atomic<bool> connection_lost_ = false;
+
+    FirmwareVersion firmware_;
+    mutable std::mutex server_lock_;
+    ConnectedServer server_;
+    std::atomic<std::uint32_t> reply_timeout_ms_ = kReplyTimeoutMs;
+    std::atomic<std::uint32_t> list_timeout_ms_ = kListReplyTimeoutMs;
+};
+
+// Splits "<word>: <value>" at the first colon; the value starts two characters after it
+// (clamped to the line). Empty when the line has no colon.
+std::optional<std::pair<std::string_view, std::string_view>> SplitReplyLine(std::string_view line);
+
+} // namespace velk
