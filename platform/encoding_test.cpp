@@ -36,6 +36,11 @@ TEST(Encoding, MalformedInputBecomesReplacementCharacter)
         EXPECT_EQ(Utf8ToUtf16(c.input), c.expected);
     }
     EXPECT_EQ(Utf16ToUtf8(std::u16string(1, u'\xD800')), "\xEF\xBF\xBD");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.input);
+        EXPECT_EQ(ToValidUtf8(c.input), Utf16ToUtf8(c.expected));
+    }
+    EXPECT_EQ(ToValidUtf8("caf\xC3\xA9 \xEF\xBF\xBD"), "caf\xC3\xA9 \xEF\xBF\xBD");
 }
 
 TEST(Encoding, AnsiConversionReplacesWhatTheCodePageLacks)
