@@ -50,7 +50,8 @@ void BM_ListSongs20000(benchmark::State& state)
         fixture.rcp->Send("ListSongs\r\n");
         const std::string answer = fixture.rcp->ReadUntil("ListSongs: TransactionComplete\r\n");
         std::int64_t count = 0;
-        for (std::size_t at = answer.find("\r\n"); at != std::string::npos; at = answer.find("\r\n", at + 2))
+        for (std::size_t at = answer.find("\r\n"); at != std::string::npos;
+             at = answer.find("\r\n", at + 2))
             ++count;
         if (count != kSongs + 4) {
             state.SkipWithError("incomplete list answer");
@@ -58,7 +59,8 @@ void BM_ListSongs20000(benchmark::State& state)
         }
         lines += count;
     }
-    state.counters["lines/s"] = benchmark::Counter(static_cast<double>(lines), benchmark::Counter::kIsRate);
+    state.counters["lines/s"] =
+        benchmark::Counter(static_cast<double>(lines), benchmark::Counter::kIsRate);
     state.SetItemsProcessed(lines);
 }
 BENCHMARK(BM_ListSongs20000)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -79,7 +81,9 @@ void BM_RequestLatency(benchmark::State& state, const char* request, const char*
     }
 }
 // One value line; the song information lines up to OK; the data header and the data line.
-BENCHMARK_CAPTURE(BM_RequestLatency, GetVolume, "GetVolume", "\r\n", 1)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_RequestLatency, GetVolume, "GetVolume", "\r\n", 1)
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
 BENCHMARK_CAPTURE(BM_RequestLatency, GetSongInfo, "GetSongInfo 0", "GetSongInfo: OK\r\n", 1)
     ->Unit(benchmark::kMicrosecond)
     ->UseRealTime();

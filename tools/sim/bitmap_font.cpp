@@ -150,7 +150,8 @@ Picture Scale2x(const Picture& in)
 Picture BaseGlyph(const GlyphRows& rows, bool bold)
 {
     const int width = kBaseWidth + (bold ? 1 : 0);
-    Picture picture{width, kBaseHeight, std::vector<bool>(static_cast<std::size_t>(width) * kBaseHeight)};
+    Picture picture{width, kBaseHeight,
+                    std::vector<bool>(static_cast<std::size_t>(width) * kBaseHeight)};
     for (int y = 0; y < kBaseHeight; ++y) {
         for (int x = 0; x < kBaseWidth; ++x) {
             if (rows[y][x] != '#')
@@ -165,8 +166,7 @@ Picture BaseGlyph(const GlyphRows& rows, bool bold)
 
 } // namespace
 
-BitmapFont::BitmapFont(int number, std::string family, int scale_steps, bool bold)
-    : number_(number)
+BitmapFont::BitmapFont(int number, std::string family, int scale_steps, bool bold) : number_(number)
 {
     const int scale = 1 << scale_steps;
     // The base cell is one column and one row larger than the glyph: the spacing.

@@ -40,7 +40,8 @@ void Connection::Send(std::string_view bytes)
         return;
     if (policy.delay_ms > 0 || !delayed_.empty()) {
         // Late answers keep their order behind those already waiting.
-        delayed_.push_back({EventLoop::Clock::now() + std::chrono::milliseconds(policy.delay_ms), std::string(bytes)});
+        delayed_.push_back({EventLoop::Clock::now() + std::chrono::milliseconds(policy.delay_ms),
+                            std::string(bytes)});
         delayed_bytes_ += bytes.size();
         FlushDelayed();
         return;
@@ -58,7 +59,8 @@ void Connection::SendLine(std::string_view line)
     Send(bytes);
 }
 
-void Connection::AddStream(std::string key, std::unique_ptr<LineStream> stream, std::function<void()> on_done)
+void Connection::AddStream(std::string key, std::unique_ptr<LineStream> stream,
+                           std::function<void()> on_done)
 {
     streams_.push_back({std::move(key), std::move(stream), std::move(on_done)});
     PumpStreams();
@@ -66,19 +68,24 @@ void Connection::AddStream(std::string key, std::unique_ptr<LineStream> stream, 
 
 bool Connection::HasStream(std::string_view key) const
 {
-    return std::any_of(streams_.begin(), streams_.end(), [key](const Stream& s) { return s.key == key; });
+    return std::any_of(streams_.begin(), streams_.end(),
+                       [key](const Stream& s) { return s.key == key; });
 }
 
 bool Connection::CancelStream(std::string_view key)
 {
-    auto it = std::find_if(streams_.begin(), streams_.end(), [key](const Stream& s) { return s.key == key; });
+    auto it = std::find_if(streams_.begin(), streams_.end(),
+                           [key](const Stream& s) { return s.key == key; });
     if (it == streams_.end())
         return false;
     streams_.erase(it);
     return true;
 }
 
-std::size_t Connection::QueuedBytes() const { return out_.size() + delayed_bytes_; }
+std::size_t Connection::QueuedBytes() const
+{
+    return out_.size() + delayed_bytes_;
+}
 
 void Connection::PumpStreams()
 {

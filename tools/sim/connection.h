@@ -58,7 +58,8 @@ public:
     void Send(std::string_view bytes);
     void SendLine(std::string_view line);
     // The stream's lines follow everything sent before; on_done runs after its last line.
-    void AddStream(std::string key, std::unique_ptr<LineStream> stream, std::function<void()> on_done = {});
+    void AddStream(std::string key, std::unique_ptr<LineStream> stream,
+                   std::function<void()> on_done = {});
     bool HasStream(std::string_view key) const;
     // Drops the stream's remaining lines; false when there is none under the key.
     bool CancelStream(std::string_view key);

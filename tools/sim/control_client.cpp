@@ -70,7 +70,8 @@ bool ControlClient::ReadLine(std::string& line)
     }
 }
 
-HRESULT ControlClient::Request(std::string_view request, std::vector<std::string>& lines, std::string& error)
+HRESULT ControlClient::Request(std::string_view request, std::vector<std::string>& lines,
+                               std::string& error)
 {
     lines.clear();
     if (FAILED(Send(request))) {

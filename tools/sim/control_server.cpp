@@ -61,7 +61,10 @@ std::string StateJson(Player& player, const ShellServer* shell)
 // One client of the control socket.
 class ControlServer::Session : public Connection::Handler {
 public:
-    Session(Simulator& simulator, Connection& connection) : simulator_(simulator), connection_(connection) {}
+    Session(Simulator& simulator, Connection& connection)
+        : simulator_(simulator), connection_(connection)
+    {
+    }
     ~Session() override
     {
         if (watched_)
@@ -80,8 +83,9 @@ public:
             for (const auto& player : simulator_.players()) {
                 const PlayerIdentity& id = player->identity();
                 const bool renderer_only = simulator_.FindShellServer(id.address) == nullptr;
-                connection_.SendLine(id.address + "\t" + player->settings().friendly_name + "\t" + id.model + "\t" +
-                                     player->display().type() + "\t" + player->firmware() + "\t" + id.udn + "\t" +
+                connection_.SendLine(id.address + "\t" + player->settings().friendly_name + "\t" +
+                                     id.model + "\t" + player->display().type() + "\t" +
+                                     player->firmware() + "\t" + id.udn + "\t" +
                                      (renderer_only ? "renderer-only" : "player"));
             }
             return Done();
@@ -111,18 +115,21 @@ public:
                 return Fail("already watching");
             watched_ = player;
             connection_.SendLine(FrameLine(*player));
-            watch_id_ = player->display_listeners().Add([this] { connection_.SendLine(FrameLine(*watched_)); });
+            watch_id_ = player->display_listeners().Add(
+                [this] { connection_.SendLine(FrameLine(*watched_)); });
             return;
         }
         if (command == "received") {
-            auto count = words.size() == 3 ? ParseInt(words[2], 1, static_cast<int>(Player::kReceivedLinesKept))
-                                           : std::optional<int>(50);
+            auto count = words.size() == 3
+                             ? ParseInt(words[2], 1, static_cast<int>(Player::kReceivedLinesKept))
+                             : std::optional<int>(50);
             if (!count)
                 return Fail("usage: received ADDRESS [COUNT]");
             const auto& lines = player->received();
-            const std::size_t skip = lines.size() > static_cast<std::size_t>(*count) ? lines.size() - *count : 0;
+            const std::size_t skip =
+                lines.size() > static_cast<std::size_t>(*count) ? lines.size() - *count : 0;
             for (std::size_t i = skip; i < lines.size(); ++i)
-                connection_.SendLine(lines[i]);
+                connection_.SendLine(OneLine(lines[i]));
             return Done();
         }
         if (command == "fault")
@@ -161,7 +168,8 @@ private:
             if (was_hidden)
                 simulator_.UpnpAvailabilityChanged(player);
         } else {
-            return Fail("usage: fault ADDRESS silent on|off | slow MS | drop | disabled on|off | upnp on|off | clear");
+            return Fail("usage: fault ADDRESS silent on|off | slow MS | drop | disabled on|off | "
+                        "upnp on|off | clear");
         }
         Done();
     }
@@ -172,7 +180,10 @@ private:
     Listeners<>::Id watch_id_ = 0;
 };
 
-ControlServer::ControlServer(EventLoop& loop, Simulator& simulator) : loop_(loop), simulator_(simulator) {}
+ControlServer::ControlServer(EventLoop& loop, Simulator& simulator)
+    : loop_(loop), simulator_(simulator)
+{
+}
 
 ControlServer::~ControlServer()
 {
@@ -187,7 +198,8 @@ ControlServer::~ControlServer()
 std::string ControlServer::FrameLine(const Player& player)
 {
     const FrameBuffer& frame = player.display().frame();
-    return "frame " + std::to_string(frame.width()) + " " + std::to_string(frame.height()) + " " + frame.ColumnHex();
+    return "frame " + std::to_string(frame.width()) + " " + std::to_string(frame.height()) + " " +
+           frame.ColumnHex();
 }
 
 HRESULT ControlServer::Start(const std::string& path)
@@ -204,11 +216,13 @@ HRESULT ControlServer::Start(const std::string& path)
         return E_FAIL;
     // A socket file that nobody answers on is left over from a simulator that died.
     const int probe = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const bool in_use = probe >= 0 && connect(probe, reinterpret_cast<sockaddr*>(&where), sizeof where) == 0;
+    const bool in_use =
+        probe >= 0 && connect(probe, reinterpret_cast<sockaddr*>(&where), sizeof where) == 0;
     if (probe >= 0)
         close(probe);
     if (in_use) {
-        std::fprintf(stderr, "velk-sim: another simulator answers on %s (use --control)\n", path.c_str());
+        std::fprintf(stderr, "velk-sim: another simulator answers on %s (use --control)\n",
+                     path.c_str());
         close(fd);
         return E_FAIL;
     }
@@ -217,7 +231,8 @@ HRESULT ControlServer::Start(const std::string& path)
     const bool bound = bind(fd, reinterpret_cast<sockaddr*>(&where), sizeof where) == 0;
     umask(old_mask);
     if (!bound || listen(fd, 8) != 0) {
-        std::fprintf(stderr, "velk-sim: cannot listen on %s: %s\n", path.c_str(), std::strerror(errno));
+        std::fprintf(stderr, "velk-sim: cannot listen on %s: %s\n", path.c_str(),
+                     std::strerror(errno));
         close(fd);
         return E_FAIL;
     }

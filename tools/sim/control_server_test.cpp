@@ -30,16 +30,19 @@ protected:
         return RunSim(args);
     }
 
-    SimProcess sim_{{"--players", "2", "--no-upnp", "--name", "Hall,Attic", "--firmware", "3.1.2,3.0.24"}};
+    SimProcess sim_{
+        {"--players", "2", "--no-upnp", "--name", "Hall,Attic", "--firmware", "3.1.2,3.0.24"}};
 };
 
 TEST_F(ControlTest, PlayersListsEveryDeviceWithItsIdentity)
 {
     const CommandResult result = Run({"players"});
     ASSERT_EQ(result.status, 0);
-    EXPECT_NE(result.out.find(sim_.address(0) + "\tHall\tKD-40\tLarge VFD\t3.1.2\tuuid:"), std::string::npos)
+    EXPECT_NE(result.out.find(sim_.address(0) + "\tHall\tKD-40\tLarge VFD\t3.1.2\tuuid:"),
+              std::string::npos)
         << result.out;
-    EXPECT_NE(result.out.find(sim_.address(1) + "\tAttic\tKD-20\tSmall VFD\t3.0.24\tuuid:"), std::string::npos)
+    EXPECT_NE(result.out.find(sim_.address(1) + "\tAttic\tKD-20\tSmall VFD\t3.0.24\tuuid:"),
+              std::string::npos)
         << result.out;
 }
 
@@ -59,7 +62,8 @@ TEST_F(ControlTest, SnapshotWritesTheDisplayAsABmp)
     shell.Greeting();
     shell.Shell("sketch -c clear");
     shell.Shell("sketch -c rect 0 0 9 9");
-    const std::string path = std::filesystem::temp_directory_path() / ("velk-sim-snapshot-" + std::to_string(getpid()) + ".bmp");
+    const std::string path = std::filesystem::temp_directory_path() /
+                             ("velk-sim-snapshot-" + std::to_string(getpid()) + ".bmp");
     ASSERT_EQ(Run({"snapshot", sim_.address(), path}).status, 0);
     Bitmap picture;
     ASSERT_EQ(Bitmap::LoadBmpFile(path, picture), S_OK);

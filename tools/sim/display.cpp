@@ -26,9 +26,14 @@ std::optional<DisplayModel> Display::FindModel(std::string_view type)
     return std::nullopt;
 }
 
-std::span<const DisplayModel> Display::Models() { return kModels; }
+std::span<const DisplayModel> Display::Models()
+{
+    return kModels;
+}
 
-Display::Display(const DisplayModel& model) : type_(model.type), frame_(model.width, model.height) {}
+Display::Display(const DisplayModel& model) : type_(model.type), frame_(model.width, model.height)
+{
+}
 
 void Display::BeginSketch(int owner)
 {

@@ -14,7 +14,7 @@
 namespace velk::sim {
 
 struct DisplayModel {
-    std::string_view type;  // the "displaytype" answer
+    std::string_view type; // the "displaytype" answer
     int width;
     int height;
     std::string_view model; // the model number of players with this display

@@ -19,7 +19,10 @@ void EventLoop::SetEvents(int fd, short events)
         it->second.events = events;
 }
 
-void EventLoop::Unwatch(int fd) { watches_.erase(fd); }
+void EventLoop::Unwatch(int fd)
+{
+    watches_.erase(fd);
+}
 
 EventLoop::TimerId EventLoop::AddTimer(std::chrono::milliseconds delay, Task task)
 {
@@ -86,8 +89,8 @@ int EventLoop::NextTimeoutMs() const
 {
     if (timer_order_.empty())
         return -1;
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(timer_order_.begin()->first -
-                                                                    Clock::now());
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(timer_order_.begin()->first - Clock::now());
     return left.count() > 0 ? static_cast<int>(left.count()) : 0;
 }
 

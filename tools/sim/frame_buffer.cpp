@@ -14,7 +14,8 @@ int Clamp(int value)
 } // namespace
 
 FrameBuffer::FrameBuffer(int width, int height)
-    : width_(std::clamp(width, 0, kCoordinateLimit)), height_(std::clamp(height, 0, kCoordinateLimit)),
+    : width_(std::clamp(width, 0, kCoordinateLimit)),
+      height_(std::clamp(height, 0, kCoordinateLimit)),
       pixels_(static_cast<std::size_t>(width_) * height_, 0)
 {
 }
@@ -33,7 +34,10 @@ void FrameBuffer::SetPixel(int x, int y, bool lit)
     pixels_[static_cast<std::size_t>(y) * width_ + x] = lit ? 1 : 0;
 }
 
-void FrameBuffer::Fill(bool lit) { std::fill(pixels_.begin(), pixels_.end(), lit ? 1 : 0); }
+void FrameBuffer::Fill(bool lit)
+{
+    std::fill(pixels_.begin(), pixels_.end(), lit ? 1 : 0);
+}
 
 void FrameBuffer::FillRect(int x1, int y1, int x2, int y2, bool lit)
 {

@@ -36,7 +36,8 @@ void HomeScreen::Render(const HomeScreenState& state, FrameBuffer& frame)
         const BitmapFont& font = LargeFont(frame);
         const int span = frame.width() + font.TextWidth(state.attract_text);
         const int offset = span > 0 ? state.attract_offset % span : 0;
-        font.DrawText(frame, frame.width() - offset, (frame.height() - font.height()) / 2, state.attract_text, true);
+        font.DrawText(frame, frame.width() - offset, (frame.height() - font.height()) / 2,
+                      state.attract_text, true);
         return;
     }
     if (state.standby) {
@@ -47,10 +48,12 @@ void HomeScreen::Render(const HomeScreenState& state, FrameBuffer& frame)
         return;
     }
     if (state.title.empty() || state.transport == "Stop") {
-        line_font.DrawText(frame, 0, 0, state.server.empty() ? "No music server" : state.server, true);
+        line_font.DrawText(frame, 0, 0, state.server.empty() ? "No music server" : state.server,
+                           true);
         const std::string status = state.title.empty() ? "Nothing queued" : "Stopped";
         line_font.DrawText(frame, 0, second_line, status, true);
-        line_font.DrawText(frame, frame.width() - line_font.TextWidth(state.clock), second_line, state.clock, true);
+        line_font.DrawText(frame, frame.width() - line_font.TextWidth(state.clock), second_line,
+                           state.clock, true);
         return;
     }
     line_font.DrawText(frame, 0, 0, state.title, true);
@@ -60,7 +63,8 @@ void HomeScreen::Render(const HomeScreenState& state, FrameBuffer& frame)
         status = "|| " + status;
     // The status stands on a dark patch so that a long artist name does not run into it.
     const int status_x = frame.width() - line_font.TextWidth(status);
-    frame.FillRect(status_x - line_font.advance(), second_line, frame.width() - 1, frame.height() - 1, false);
+    frame.FillRect(status_x - line_font.advance(), second_line, frame.width() - 1,
+                   frame.height() - 1, false);
     line_font.DrawText(frame, status_x, second_line, status, true);
 }
 

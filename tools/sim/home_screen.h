@@ -12,17 +12,17 @@ namespace velk::sim {
 
 struct HomeScreenState {
     bool standby = false;
-    bool screen_off = false;   // standby mode "screenOff"
-    std::string clock;         // "HH:MM"
-    std::string transport;     // "Play", "Pause", "Stop"
-    std::string title;         // empty: nothing queued
+    bool screen_off = false; // standby mode "screenOff"
+    std::string clock;       // "HH:MM"
+    std::string transport;   // "Play", "Pause", "Stop"
+    std::string title;       // empty: nothing queued
     std::string artist;
-    std::string elapsed;       // "m:ss"
-    std::string server;        // empty: no music server
-    std::string message;       // non-empty: shown instead of the rest
+    std::string elapsed; // "m:ss"
+    std::string server;  // empty: no music server
+    std::string message; // non-empty: shown instead of the rest
     bool attract = false;
     std::string attract_text;
-    int attract_offset = 0;    // pixels the attract text has moved
+    int attract_offset = 0; // pixels the attract text has moved
 };
 
 class HomeScreen {

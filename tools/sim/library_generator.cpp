@@ -25,8 +25,7 @@ public:
         return low + static_cast<int>(Next() % static_cast<std::uint64_t>(high - low + 1));
     }
     bool OneIn(int n) { return Between(1, n) == 1; }
-    template <std::size_t N>
-    std::string_view Pick(const std::array<std::string_view, N>& words)
+    template <std::size_t N> std::string_view Pick(const std::array<std::string_view, N>& words)
     {
         return words[Next() % N];
     }
@@ -36,30 +35,32 @@ private:
 };
 
 constexpr std::array<std::string_view, 40> kAdjectives = {
-    "Silver",  "Midnight", "Electric", "Golden",  "Quiet",    "Wild",     "Paper",   "Crystal",
-    "Velvet",  "Northern", "Hollow",   "Broken",  "Bright",   "Distant",  "Secret",  "Lonely",
-    "Burning", "Frozen",   "Painted",  "Sleeping", "Crimson", "Wandering", "Hidden", "Falling",
-    "Summer",  "Winter",   "Morning",  "Evening", "Restless", "Gentle",   "Silent",  "Neon",
-    "Copper",  "Amber",    "Lucky",    "Twisted", "Rolling",  "Endless",  "Sunday",  "Open"};
+    "Silver",  "Midnight", "Electric", "Golden",   "Quiet",    "Wild",      "Paper",  "Crystal",
+    "Velvet",  "Northern", "Hollow",   "Broken",   "Bright",   "Distant",   "Secret", "Lonely",
+    "Burning", "Frozen",   "Painted",  "Sleeping", "Crimson",  "Wandering", "Hidden", "Falling",
+    "Summer",  "Winter",   "Morning",  "Evening",  "Restless", "Gentle",    "Silent", "Neon",
+    "Copper",  "Amber",    "Lucky",    "Twisted",  "Rolling",  "Endless",   "Sunday", "Open"};
 constexpr std::array<std::string_view, 40> kNouns = {
-    "River",  "Harbour", "Garden",    "Mirror",  "Engine",  "Lantern", "Ocean",   "Tower",
-    "Forest", "Comet",   "Signal",    "Window",  "Valley",  "Thunder", "Feather", "Station",
-    "Bridge", "Island",  "Machine",   "Orchard", "Shadow",  "Meadow",  "Circus",  "Compass",
-    "Parade", "Horizon", "Canyon",    "Desert",  "Satellite", "Anchor", "Highway", "Lighthouse",
-    "Sparrow", "Heart",  "Avenue",    "Moon",    "Rain",    "Fire",    "Letter",  "Dream"};
+    "River",   "Harbour", "Garden",  "Mirror",  "Engine",    "Lantern", "Ocean",   "Tower",
+    "Forest",  "Comet",   "Signal",  "Window",  "Valley",    "Thunder", "Feather", "Station",
+    "Bridge",  "Island",  "Machine", "Orchard", "Shadow",    "Meadow",  "Circus",  "Compass",
+    "Parade",  "Horizon", "Canyon",  "Desert",  "Satellite", "Anchor",  "Highway", "Lighthouse",
+    "Sparrow", "Heart",   "Avenue",  "Moon",    "Rain",      "Fire",    "Letter",  "Dream"};
 constexpr std::array<std::string_view, 24> kFirstNames = {
-    "Anna", "Ben",  "Clara", "David", "Elena", "Felix", "Grace", "Hugo",  "Iris",  "Jonas", "Kate", "Leo",
-    "Maya", "Nils", "Olivia", "Paul", "Rosa",  "Sam",   "Tara",  "Victor", "Wanda", "Xavier", "Yara", "Zoe"};
+    "Anna", "Ben",   "Clara", "David",  "Elena", "Felix",  "Grace",  "Hugo",
+    "Iris", "Jonas", "Kate",  "Leo",    "Maya",  "Nils",   "Olivia", "Paul",
+    "Rosa", "Sam",   "Tara",  "Victor", "Wanda", "Xavier", "Yara",   "Zoe"};
 constexpr std::array<std::string_view, 24> kLastNames = {
-    "Berg",  "Carter", "Dahl",  "Ellis", "Frost",  "Garner", "Hale",  "Ivers", "Jansen", "Keller", "Lund", "Moreau",
-    "Nash",  "Ortega", "Price", "Quinn", "Reyes",  "Stone",  "Turner", "Vance", "Weller", "Young",  "Zeller", "Abbott"};
+    "Berg",   "Carter", "Dahl",   "Ellis",  "Frost",  "Garner", "Hale",   "Ivers",
+    "Jansen", "Keller", "Lund",   "Moreau", "Nash",   "Ortega", "Price",  "Quinn",
+    "Reyes",  "Stone",  "Turner", "Vance",  "Weller", "Young",  "Zeller", "Abbott"};
 constexpr std::array<std::string_view, 14> kGenres = {
-    "Rock", "Pop",  "Jazz",   "Blues",     "Classical", "Electronic", "Folk",
-    "Soul", "Funk", "Reggae", "Country",   "Hip-Hop",   "Ambient",    "Latin"};
+    "Rock", "Pop",  "Jazz",   "Blues",   "Classical", "Electronic", "Folk",
+    "Soul", "Funk", "Reggae", "Country", "Hip-Hop",   "Ambient",    "Latin"};
 constexpr std::array<std::string_view, 6> kLocations = {"Europe", "North America", "South America",
                                                         "Asia",   "Africa",        "Oceania"};
-constexpr std::array<std::string_view, 7> kMediaLanguages = {"English", "German",  "French", "Spanish",
-                                                             "Dutch",   "Italian", "Japanese"};
+constexpr std::array<std::string_view, 7> kMediaLanguages = {
+    "English", "German", "French", "Spanish", "Dutch", "Italian", "Japanese"};
 
 struct Format {
     std::string_view name;        // "format" of a song
@@ -85,7 +86,8 @@ std::string ArtistName(Random& random)
 {
     switch (random.Between(0, 3)) {
     case 0:
-        return "The " + std::string(random.Pick(kAdjectives)) + " " + std::string(random.Pick(kNouns)) + "s";
+        return "The " + std::string(random.Pick(kAdjectives)) + " " +
+               std::string(random.Pick(kNouns)) + "s";
     case 1:
         return PersonName(random);
     case 2:
@@ -101,12 +103,14 @@ std::string TitleText(Random& random)
     case 0:
         return std::string(random.Pick(kAdjectives)) + " " + std::string(random.Pick(kNouns));
     case 1:
-        return "The " + std::string(random.Pick(kNouns)) + " of " + std::string(random.Pick(kNouns)) + "s";
+        return "The " + std::string(random.Pick(kNouns)) + " of " +
+               std::string(random.Pick(kNouns)) + "s";
     case 2:
-        return std::string(random.Pick(kAdjectives)) + " " + std::string(random.Pick(kAdjectives)) + " " +
-               std::string(random.Pick(kNouns));
+        return std::string(random.Pick(kAdjectives)) + " " + std::string(random.Pick(kAdjectives)) +
+               " " + std::string(random.Pick(kNouns));
     default:
-        return "Under the " + std::string(random.Pick(kAdjectives)) + " " + std::string(random.Pick(kNouns));
+        return "Under the " + std::string(random.Pick(kAdjectives)) + " " +
+               std::string(random.Pick(kNouns));
     }
 }
 
@@ -120,8 +124,8 @@ std::string Unique(std::map<std::string, int>& used, std::string name)
 void AddResources(Song& song, Random& random, const Format& format, std::string_view server_path)
 {
     SongResource main;
-    main.url = "http://127.0.0.1:3689/" + std::string(server_path) + "/items/" + std::to_string(song.id) + "." +
-               std::string(format.extension);
+    main.url = "http://127.0.0.1:3689/" + std::string(server_path) + "/items/" +
+               std::to_string(song.id) + "." + std::string(format.extension);
     main.format = format.mime;
     main.sample_rate = random.OneIn(4) ? 48000 : 44100;
     main.bitrate = format.bitrate;
@@ -132,7 +136,8 @@ void AddResources(Song& song, Random& random, const Format& format, std::string_
     if (format.name == "FLAC") {
         // Lossless songs also offer a compressed copy for players that cannot decode them.
         SongResource copy = main;
-        copy.url = "http://127.0.0.1:3689/" + std::string(server_path) + "/items/" + std::to_string(song.id) + ".mp3";
+        copy.url = "http://127.0.0.1:3689/" + std::string(server_path) + "/items/" +
+                   std::to_string(song.id) + ".mp3";
         copy.format = "audio/mpeg";
         copy.bitrate = 256;
         copy.bits_per_sample = 16;
@@ -162,12 +167,15 @@ void BuildContainers(MusicServer& server)
     for (const auto& song : server.songs) {
         auto artist = artist_nodes.find(song.artist);
         if (artist == artist_nodes.end())
-            artist = artist_nodes.emplace(song.artist, AddContainer(server, song.artist, artists)).first;
+            artist =
+                artist_nodes.emplace(song.artist, AddContainer(server, song.artist, artists)).first;
         const std::string artist_album = song.artist + "\n" + song.album;
         auto artist_album_node = artist_album_nodes.find(artist_album);
         if (artist_album_node == artist_album_nodes.end())
             artist_album_node =
-                artist_album_nodes.emplace(artist_album, AddContainer(server, song.album, artist->second)).first;
+                artist_album_nodes
+                    .emplace(artist_album, AddContainer(server, song.album, artist->second))
+                    .first;
         server.containers[artist_album_node->second].songs.push_back(song.id);
         auto album = album_nodes.find(song.album);
         if (album == album_nodes.end())
@@ -184,7 +192,8 @@ void BuildContainers(MusicServer& server)
     }
 }
 
-void GenerateSongs(MusicServer& server, Random& random, int song_count, std::string_view server_path)
+void GenerateSongs(MusicServer& server, Random& random, int song_count,
+                   std::string_view server_path)
 {
     std::map<std::string, int> artist_names, album_names;
     // Composers of classical music come from a pool of their own.
@@ -195,7 +204,8 @@ void GenerateSongs(MusicServer& server, Random& random, int song_count, std::str
         const std::string artist = Unique(artist_names, ArtistName(random));
         const std::string genre(random.Pick(kGenres));
         const int album_count = random.Between(1, 4);
-        for (int a = 0; a < album_count && static_cast<int>(server.songs.size()) < song_count; ++a) {
+        for (int a = 0; a < album_count && static_cast<int>(server.songs.size()) < song_count;
+             ++a) {
             const std::string album = Unique(album_names, TitleText(random));
             const bool compilation = random.OneIn(15);
             const int year = random.Between(1960, 2024);
@@ -212,7 +222,9 @@ void GenerateSongs(MusicServer& server, Random& random, int song_count, std::str
                     song.artist = compilation ? ArtistName(random) : artist;
                     song.album = album;
                     song.genre = genre;
-                    song.composer = genre == "Classical" ? composers[random.Next() % composers.size()] : song.artist;
+                    song.composer = genre == "Classical"
+                                        ? composers[random.Next() % composers.size()]
+                                        : song.artist;
                     song.format = format.name;
                     song.format_description = format.description;
                     song.year = year;
@@ -259,8 +271,9 @@ void GenerateRadio(MusicServer& server, Random& random)
 {
     std::map<std::string, int> names;
     for (int id = 0; id < 60; ++id) {
-        Song song = Station(id, Unique(names, std::string(random.Pick(kNouns)) + " " +
-                                                  (random.OneIn(2) ? "Radio" : "FM")),
+        Song song = Station(id,
+                            Unique(names, std::string(random.Pick(kNouns)) + " " +
+                                              (random.OneIn(2) ? "Radio" : "FM")),
                             std::string(random.Pick(kGenres)));
         song.location = random.Pick(kLocations);
         song.media_language = random.Pick(kMediaLanguages);
@@ -282,9 +295,11 @@ void GenerateTuner(MusicServer& server, Random& random, bool fm)
     std::map<std::string, int> names;
     const int count = fm ? 12 : 8;
     for (int id = 0; id < count; ++id) {
-        const int frequency = fm ? 87500 + random.Between(0, 205) * 100 : 530 + random.Between(0, 117) * 10;
-        Song song = Station(id, Unique(names, std::string(random.Pick(kAdjectives)) + " " + (fm ? "FM" : "AM")),
-                            std::string(random.Pick(kGenres)));
+        const int frequency =
+            fm ? 87500 + random.Between(0, 205) * 100 : 530 + random.Between(0, 117) * 10;
+        Song song = Station(
+            id, Unique(names, std::string(random.Pick(kAdjectives)) + " " + (fm ? "FM" : "AM")),
+            std::string(random.Pick(kGenres)));
         song.frequency_khz = frequency;
         song.format = fm ? "FM" : "AM";
         song.format_description = fm ? "FM tuner" : "AM tuner";

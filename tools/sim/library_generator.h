@@ -10,7 +10,7 @@ namespace velk::sim {
 
 struct LibraryOptions {
     std::uint64_t seed = 1;
-    int song_count = 2000;          // songs of the main server; the others hold fewer
+    int song_count = 2000;         // songs of the main server; the others hold fewer
     std::string password = "velk"; // of the one server that asks for one
 };
 

@@ -8,8 +8,7 @@
 
 namespace velk::sim {
 
-template <typename... Args>
-class Listeners {
+template <typename... Args> class Listeners {
 public:
     using Id = std::uint64_t;
     using Callback = std::function<void(Args...)>;

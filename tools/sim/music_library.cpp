@@ -14,7 +14,7 @@ struct TypeWord {
     std::string_view word;
 };
 constexpr TypeWord kTypeWords[] = {
-    {ServerType::DAAP, "DAAP"},   {ServerType::UPnP, "UPnP"}, {ServerType::Slim, "slim"},
+    {ServerType::DAAP, "DAAP"},   {ServerType::UPnP, "UPnP"},   {ServerType::Slim, "slim"},
     {ServerType::Radio, "radio"}, {ServerType::Flash, "flash"}, {ServerType::RSP, "rsp"},
     {ServerType::AM, "am"},       {ServerType::FM, "fm"},
 };

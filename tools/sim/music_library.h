@@ -47,7 +47,7 @@ struct Song {
     std::int64_t length_ms = 0; // 0 for a station
     bool compilation = false;
     bool disabled = false;
-    int frequency_khz = 0; // tuner stations
+    int frequency_khz = 0;      // tuner stations
     std::string location;       // radio stations
     std::string media_language; // radio stations
     bool top_station = false;

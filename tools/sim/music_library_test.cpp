@@ -33,8 +33,9 @@ TEST(MusicLibrary, SameSeedGivesTheSameLibrary)
 TEST(MusicLibrary, NamesNeverLookLikeProtocolWords)
 {
     const MusicLibrary library = LibraryGenerator::Generate({3, 3000, "velk"});
-    const std::set<std::string> reserved = {"OK", "ListResultEnd", "TransactionInitiated", "TransactionComplete",
-                                            "GenericError", "ParameterError", "UnknownCommand"};
+    const std::set<std::string> reserved = {
+        "OK",           "ListResultEnd",  "TransactionInitiated", "TransactionComplete",
+        "GenericError", "ParameterError", "UnknownCommand"};
     for (const auto& server : library.servers()) {
         for (const auto& song : server.songs) {
             for (const std::string* name : {&song.title, &song.artist, &song.album, &song.genre}) {
@@ -66,7 +67,8 @@ TEST(MusicLibrary, FiltersAndSortOrdersNarrowAndOrderSongs)
     alpha.sort = SongSort::Alpha;
     const auto sorted = server.Songs(alpha);
     for (std::size_t i = 1; i < sorted.size(); ++i)
-        EXPECT_LE(ToLower(server.songs[sorted[i - 1]].title), ToLower(server.songs[sorted[i]].title));
+        EXPECT_LE(ToLower(server.songs[sorted[i - 1]].title),
+                  ToLower(server.songs[sorted[i]].title));
 }
 
 TEST(MusicLibrary, ContainerTreeHoldsEverySongUnderAlbums)
@@ -85,15 +87,17 @@ TEST(MusicLibrary, ContainerTreeHoldsEverySongUnderAlbums)
     EXPECT_EQ(in_albums.size(), server.songs.size());
     EXPECT_EQ(std::set<int>(in_albums.begin(), in_albums.end()).size(), server.songs.size());
     const int first_artist = server.containers[root.children[0]].children[0];
-    EXPECT_EQ(server.ContainerPath(first_artist), "/Artists/" + server.containers[first_artist].name);
+    EXPECT_EQ(server.ContainerPath(first_artist),
+              "/Artists/" + server.containers[first_artist].name);
     EXPECT_EQ(server.ContainerPath(0), "/");
 }
 
 TEST(MusicLibrary, RadioStationsCarryLocationsLanguagesAndMarks)
 {
     const MusicLibrary library = LibraryGenerator::Generate({1, 100, "velk"});
-    const auto radio = std::find_if(library.servers().begin(), library.servers().end(),
-                                    [](const MusicServer& s) { return s.type == ServerType::Radio; });
+    const auto radio =
+        std::find_if(library.servers().begin(), library.servers().end(),
+                     [](const MusicServer& s) { return s.type == ServerType::Radio; });
     ASSERT_NE(radio, library.servers().end());
     EXPECT_GE(radio->Values(SongField::Location, {}).size(), 2u);
     BrowseFilter top;

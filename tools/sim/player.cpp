@@ -53,7 +53,8 @@ std::string_view TransportWord(Transport transport)
     return "Stop";
 }
 
-Player::Player(EventLoop& loop, PlayerIdentity identity, const MusicLibrary& library, std::string upgrade_version)
+Player::Player(EventLoop& loop, PlayerIdentity identity, const MusicLibrary& library,
+               std::string upgrade_version)
     : loop_(loop), identity_(std::move(identity)), library_(library), firmware_(identity_.firmware),
       upgrade_version_(std::move(upgrade_version)), settings_(identity_.name),
       presets_(PresetCatalog::FromLibrary(library)), display_(identity_.display),
@@ -61,7 +62,8 @@ Player::Player(EventLoop& loop, PlayerIdentity identity, const MusicLibrary& lib
 {
     if (!library_.servers().empty()) {
         connected_server_ = 0;
-        const int count = std::min<int>(kInitialQueueLength, static_cast<int>(library_.servers()[0].songs.size()));
+        const int count = std::min<int>(kInitialQueueLength,
+                                        static_cast<int>(library_.servers()[0].songs.size()));
         for (int song = 0; song < count; ++song)
             queue_.push_back({0, song});
         current_ = queue_.empty() ? -1 : 0;
@@ -149,7 +151,8 @@ int Player::NextIndex() const
         return -1;
     if (shuffle_ && size > 1) {
         // A different entry each time, from a sequence of the player's own.
-        std::uint64_t x = shuffle_state_ ^ static_cast<std::uint64_t>(current_ + 1) * 0x9E3779B97F4A7C15ull;
+        std::uint64_t x =
+            shuffle_state_ ^ static_cast<std::uint64_t>(current_ + 1) * 0x9E3779B97F4A7C15ull;
         x ^= x >> 33;
         const int step = 1 + static_cast<int>(x % static_cast<std::uint64_t>(size - 1));
         return (current_ + step) % size;
@@ -203,7 +206,8 @@ std::chrono::milliseconds Player::Elapsed() const
 {
     auto elapsed = elapsed_base_;
     if (transport_ == Transport::Play)
-        elapsed += std::chrono::duration_cast<std::chrono::milliseconds>(EventLoop::Clock::now() - play_started_);
+        elapsed += std::chrono::duration_cast<std::chrono::milliseconds>(EventLoop::Clock::now() -
+                                                                         play_started_);
     if (const Song* song = CurrentSong(); song && song->length_ms > 0)
         elapsed = std::min(elapsed, std::chrono::milliseconds(song->length_ms));
     return elapsed;
@@ -355,7 +359,9 @@ bool Player::PlayPreset(int index)
     ConnectServer(preset.server);
     if (preset.type == PresetType::Playlist || preset.type == PresetType::Query) {
         shuffle_ = preset.shuffle;
-        repeat_ = preset.repeat == "all" ? RepeatMode::All : preset.repeat == "one" ? RepeatMode::One : RepeatMode::None;
+        repeat_ = preset.repeat == "all"   ? RepeatMode::All
+                  : preset.repeat == "one" ? RepeatMode::One
+                                           : RepeatMode::None;
     }
     std::vector<QueueEntry> entries;
     for (const int song : songs)
@@ -411,16 +417,21 @@ void Player::DispatchKey(int code)
         SetShuffle(!shuffle_);
         ShowMessage(shuffle_ ? "Shuffle on" : "Shuffle off");
     } else if (name == "CK_REPEAT") {
-        SetRepeat(repeat_ == RepeatMode::None ? RepeatMode::All
+        SetRepeat(repeat_ == RepeatMode::None  ? RepeatMode::All
                   : repeat_ == RepeatMode::All ? RepeatMode::One
                                                : RepeatMode::None);
-        ShowMessage(repeat_ == RepeatMode::None ? "Repeat off" : repeat_ == RepeatMode::All ? "Repeat all" : "Repeat one");
+        ShowMessage(repeat_ == RepeatMode::None  ? "Repeat off"
+                    : repeat_ == RepeatMode::All ? "Repeat all"
+                                                 : "Repeat one");
     } else if (name == "CK_VOLUME_UP" || name == "CK_VOLUME_DOWN" || name == "CK_VOLUME_50") {
-        SetVolume(name == "CK_VOLUME_50" ? 50 : volume_ + (name == "CK_VOLUME_UP" ? kVolumeStep : -kVolumeStep));
+        SetVolume(name == "CK_VOLUME_50"
+                      ? 50
+                      : volume_ + (name == "CK_VOLUME_UP" ? kVolumeStep : -kVolumeStep));
         ShowMessage("Volume " + std::to_string(volume_));
     } else if (code >= kFirstPresetKey && code < kFirstPresetKey + kPresetKeyCount) {
         if (!PlayPreset(code - kFirstPresetKey))
-            ShowMessage("No preset " + std::string(name.substr(std::string_view("CK_PRESET_").size())));
+            ShowMessage("No preset " +
+                        std::string(name.substr(std::string_view("CK_PRESET_").size())));
     } else if (name == "CK_INTERNET_RADIO" || name == "CK_FM_RADIO" || name == "CK_AM_RADIO" ||
                name == "CK_LAST_MUSIC_SERVER") {
         const auto wanted = name == "CK_INTERNET_RADIO" ? ServerType::Radio
@@ -516,7 +527,10 @@ bool Player::SetTime(int hours, int minutes, int seconds)
     return true;
 }
 
-void Player::UpgradeInstalled() { awaiting_reboot_ = true; }
+void Player::UpgradeInstalled()
+{
+    awaiting_reboot_ = true;
+}
 
 void Player::Reboot()
 {

@@ -53,7 +53,8 @@ public:
     static constexpr int kMaxVolume = 100;
     static constexpr std::size_t kReceivedLinesKept = 500;
 
-    Player(EventLoop& loop, PlayerIdentity identity, const MusicLibrary& library, std::string upgrade_version);
+    Player(EventLoop& loop, PlayerIdentity identity, const MusicLibrary& library,
+           std::string upgrade_version);
     ~Player();
     Player(const Player&) = delete;
     Player& operator=(const Player&) = delete;

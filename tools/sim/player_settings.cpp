@@ -21,13 +21,14 @@ constexpr std::array<std::string_view, 12> kTimeZones = {
     "(GMT+09:00) Osaka, Sapporo, Tokyo",
     "(GMT+10:00) Canberra, Melbourne, Sydney",
 };
-constexpr std::array<std::string_view, 8> kLanguages = {"English", "Deutsch",    "Français", "Español",
-                                                        "Italiano", "Nederlands", "Svenska",  "Dansk"};
+constexpr std::array<std::string_view, 8> kLanguages = {
+    "English", "Deutsch", "Français", "Español", "Italiano", "Nederlands", "Svenska", "Dansk"};
 constexpr std::array<std::string_view, 10> kRegions = {
     "United States", "Canada", "United Kingdom", "Germany", "France",
     "Netherlands",   "Sweden", "Australia",      "Japan",   "Brazil"};
-constexpr std::array<std::string_view, 6> kVisualizers = {"Clock",       "Horizontal VU-Meter", "Vertical VU-Meter",
-                                                          "Voice Print", "Frequency Analyzer",  "Oscilloscope"};
+constexpr std::array<std::string_view, 6> kVisualizers = {
+    "Clock",       "Horizontal VU-Meter", "Vertical VU-Meter",
+    "Voice Print", "Frequency Analyzer",  "Oscilloscope"};
 constexpr std::array<PlayerSettings::WiFiNetwork, 4> kWiFiNetworks = {{
     {"VelkNet", 82, -48, -92},
     {"Kitchen-AP", 64, -61, -90},
@@ -35,13 +36,13 @@ constexpr std::array<PlayerSettings::WiFiNetwork, 4> kWiFiNetworks = {{
     {"Guest", 47, -70, -91},
 }};
 
-struct OptionSpec {
+struct OptionRule {
     std::string_view name;
     std::string_view initial;
     std::array<std::string_view, 4> words; // the accepted words; none: a 0/1 flag or a number
-    int max_number;                       // 0: a 0/1 flag
+    int max_number;                        // 0: a 0/1 flag
 };
-constexpr std::array<OptionSpec, 8> kOptions = {{
+constexpr std::array<OptionRule, 8> kOptions = {{
     {"bootMode", "lastState", {"lastState", "standby", "lastSource", "serverList"}, 0},
     {"standbyMode", "clock", {"clock", "screenOff"}, 0},
     {"outputMultichannel", "0", {}, 0},
@@ -55,7 +56,7 @@ constexpr std::array<std::string_view, kOptions.size()> kOptionNames = {
     kOptions[0].name, kOptions[1].name, kOptions[2].name, kOptions[3].name,
     kOptions[4].name, kOptions[5].name, kOptions[6].name, kOptions[7].name};
 
-const OptionSpec* FindOption(std::string_view name)
+const OptionRule* FindOption(std::string_view name)
 {
     for (const auto& option : kOptions)
         if (option.name == name)
@@ -65,12 +66,30 @@ const OptionSpec* FindOption(std::string_view name)
 
 } // namespace
 
-std::span<const std::string_view> PlayerSettings::TimeZones() { return kTimeZones; }
-std::span<const std::string_view> PlayerSettings::Languages() { return kLanguages; }
-std::span<const std::string_view> PlayerSettings::Regions() { return kRegions; }
-std::span<const std::string_view> PlayerSettings::Visualizers() { return kVisualizers; }
-std::span<const PlayerSettings::WiFiNetwork> PlayerSettings::WiFiNetworks() { return kWiFiNetworks; }
-std::span<const std::string_view> PlayerSettings::OptionNames() { return kOptionNames; }
+std::span<const std::string_view> PlayerSettings::TimeZones()
+{
+    return kTimeZones;
+}
+std::span<const std::string_view> PlayerSettings::Languages()
+{
+    return kLanguages;
+}
+std::span<const std::string_view> PlayerSettings::Regions()
+{
+    return kRegions;
+}
+std::span<const std::string_view> PlayerSettings::Visualizers()
+{
+    return kVisualizers;
+}
+std::span<const PlayerSettings::WiFiNetwork> PlayerSettings::WiFiNetworks()
+{
+    return kWiFiNetworks;
+}
+std::span<const std::string_view> PlayerSettings::OptionNames()
+{
+    return kOptionNames;
+}
 
 PlayerSettings::PlayerSettings(std::string name) : friendly_name(std::move(name))
 {
@@ -88,17 +107,17 @@ std::optional<std::string> PlayerSettings::Option(std::string_view name) const
 
 bool PlayerSettings::SetOption(std::string_view name, std::string_view value)
 {
-    const OptionSpec* spec = FindOption(name);
-    if (!spec)
+    const OptionRule* rule = FindOption(name);
+    if (!rule)
         return false;
     bool fits = false;
-    if (!spec->words[0].empty()) {
-        for (const auto word : spec->words)
+    if (!rule->words[0].empty()) {
+        for (const auto word : rule->words)
             fits = fits || (!word.empty() && word == value);
-    } else if (spec->max_number == 0) {
+    } else if (rule->max_number == 0) {
         fits = value == "0" || value == "1";
     } else {
-        fits = ParseInt(value, 0, spec->max_number).has_value();
+        fits = ParseInt(value, 0, rule->max_number).has_value();
     }
     if (!fits)
         return false;

@@ -86,7 +86,8 @@ TEST_F(PlayerTest, StandbyStopsPlaybackAndPlayWakesThePlayer)
 TEST_F(PlayerTest, RemoteKeysGoToSubscribersOrArePerformed)
 {
     std::vector<std::string> heard;
-    const auto id = player_.key_listeners().Add([&heard](std::string_view key) { heard.emplace_back(key); });
+    const auto id =
+        player_.key_listeners().Add([&heard](std::string_view key) { heard.emplace_back(key); });
     player_.PressRemoteKey(*RemoteKeyCode("CK_VOLUME_UP"));
     EXPECT_EQ(heard, std::vector<std::string>{"CK_VOLUME_UP"});
     EXPECT_EQ(player_.volume(), 40);

@@ -137,11 +137,13 @@ std::vector<Preset> PresetCatalog::FromLibrary(const MusicLibrary& library)
             preset.type = PresetType::Internet;
             preset.server = *radio;
             preset.song = stations[i].id;
-            preset.url = stations[i].resources.empty() ? std::string() : stations[i].resources[0].url;
+            preset.url =
+                stations[i].resources.empty() ? std::string() : stations[i].resources[0].url;
             presets.push_back(preset);
         }
     }
-    for (const auto& [type, preset_type] : {std::pair{ServerType::FM, PresetType::FM}, std::pair{ServerType::AM, PresetType::AM}}) {
+    for (const auto& [type, preset_type] :
+         {std::pair{ServerType::FM, PresetType::FM}, std::pair{ServerType::AM, PresetType::AM}}) {
         auto tuner = ServerOfType(library, type);
         if (!tuner)
             continue;

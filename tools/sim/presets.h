@@ -15,8 +15,8 @@ enum class PresetType { Internet, FM, AM, Playlist, Query };
 struct Preset {
     std::string name;
     PresetType type = PresetType::Internet;
-    int server = 0;   // index in the library
-    int song = -1;    // the station of a radio or tuner preset
+    int server = 0; // index in the library
+    int song = -1;  // the station of a radio or tuner preset
     int playlist = -1;
     std::string url;
     std::string filename;

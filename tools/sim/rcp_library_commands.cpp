@@ -172,17 +172,19 @@ void AddServerCommands(RcpCommandMap& commands)
         const MusicServer* server = r.session.player().ConnectedServer();
         if (!server)
             return r.session.Error(r.word, "ErrorDisconnected");
-        r.session.Lines(r.word, {"Name: " + server->name, "Type: " + std::string(ServerTypeWord(server->type))});
+        r.session.Lines(r.word, {"Name: " + server->name,
+                                 "Type: " + std::string(ServerTypeWord(server->type))});
     };
     commands["ServerGetCapabilities"] = [](RcpRequest& r) {
         const MusicServer* server = r.session.player().ConnectedServer();
         if (!server)
             return r.session.Error(r.word, "ErrorDisconnected");
         const auto yes_no = [](bool value) { return std::string(value ? "yes" : "no"); };
-        r.session.Lines(r.word, {"Name: " + server->name, "Containers: " + yes_no(server->has_containers),
-                                 "Playlists: " + yes_no(server->has_playlists),
-                                 "PartialResults: " + yes_no(server->partial_results),
-                                 "QuerySupport: " + server->query_support});
+        r.session.Lines(r.word,
+                        {"Name: " + server->name, "Containers: " + yes_no(server->has_containers),
+                         "Playlists: " + yes_no(server->has_playlists),
+                         "PartialResults: " + yes_no(server->partial_results),
+                         "QuerySupport: " + server->query_support});
     };
 }
 
@@ -260,7 +262,8 @@ void AddBrowseCommands(RcpCommandMap& commands)
     }
     commands["ListSongs"] = [](RcpRequest& r) {
         if (const MusicServer* server = RequireServer(r))
-            ListSongIds(r, *r.session.player().connected_server(), server->Songs(TakeFilter(r.session)));
+            ListSongIds(r, *r.session.player().connected_server(),
+                        server->Songs(TakeFilter(r.session)));
     };
     for (const char* word : {"SearchSongs", "SearchAll"}) {
         commands[word] = [all = std::string_view(word) == "SearchAll"](RcpRequest& r) {
@@ -268,7 +271,8 @@ void AddBrowseCommands(RcpCommandMap& commands)
             if (!server)
                 return;
             TakeFilter(r.session);
-            ListSongIds(r, *r.session.player().connected_server(), server->SearchSongs(r.argument, all));
+            ListSongIds(r, *r.session.player().connected_server(),
+                        server->SearchSongs(r.argument, all));
         };
     }
     commands["GetSongInfo"] = [](RcpRequest& r) {

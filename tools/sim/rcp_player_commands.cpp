@@ -2,11 +2,11 @@
 // network, visualizers, display, subscriptions, firmware and transactions.
 #include <array>
 #include <chrono>
+#include <cmath>
+#include <cstdio>
 #include <memory>
 #include <optional>
 #include <span>
-#include <cmath>
-#include <cstdio>
 
 #include "tools/sim/bitmap_font.h"
 #include "tools/sim/rcp_commands.h"
@@ -26,12 +26,14 @@ std::string ClockText(std::chrono::milliseconds time)
 {
     const long long seconds = time.count() / 1000;
     char text[32];
-    std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", seconds / 3600, seconds / 60 % 60, seconds % 60);
+    std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", seconds / 3600, seconds / 60 % 60,
+                  seconds % 60);
     return text;
 }
 
 // Picks an entry of a catalogue by its number in the list or by its exact name.
-std::optional<int> CatalogueIndex(std::span<const std::string_view> catalogue, std::string_view argument)
+std::optional<int> CatalogueIndex(std::span<const std::string_view> catalogue,
+                                  std::string_view argument)
 {
     if (auto number = ParseInt(argument, 0, static_cast<int>(catalogue.size()) - 1))
         return number;
@@ -140,7 +142,9 @@ void AddTransportCommands(RcpCommandMap& commands)
         Player& player = r.session.player();
         if (!r.has_argument) {
             const RepeatMode mode = player.repeat();
-            r.session.Value(r.word, mode == RepeatMode::All ? "all" : mode == RepeatMode::One ? "one" : "none");
+            r.session.Value(r.word, mode == RepeatMode::All   ? "all"
+                                    : mode == RepeatMode::One ? "one"
+                                                              : "none");
             return;
         }
         if (r.argument == "none")
@@ -162,9 +166,12 @@ void AddTransportCommands(RcpCommandMap& commands)
     };
     commands["GetTotalTime"] = [](RcpRequest& r) {
         const Song* song = r.session.player().CurrentSong();
-        r.session.ValueAndOk(r.word, ClockText(std::chrono::milliseconds(song ? song->length_ms : 0)));
+        r.session.ValueAndOk(r.word,
+                             ClockText(std::chrono::milliseconds(song ? song->length_ms : 0)));
     };
-    commands["GetVolume"] = [](RcpRequest& r) { r.session.Value(r.word, std::to_string(r.session.player().volume())); };
+    commands["GetVolume"] = [](RcpRequest& r) {
+        r.session.Value(r.word, std::to_string(r.session.player().volume()));
+    };
     commands["SetVolume"] = [](RcpRequest& r) {
         auto volume = ParseInt(r.argument, 0, Player::kMaxVolume);
         if (!volume)
@@ -203,7 +210,8 @@ void AddPowerAndClockCommands(RcpCommandMap& commands)
     commands["GetDate"] = [](RcpRequest& r) {
         const std::tm now = r.session.player().LocalTime();
         char text[32];
-        std::snprintf(text, sizeof text, "%02d-%02d-%04d", now.tm_mon + 1, now.tm_mday, now.tm_year + 1900);
+        std::snprintf(text, sizeof text, "%02d-%02d-%04d", now.tm_mon + 1, now.tm_mday,
+                      now.tm_year + 1900);
         r.session.ValueAndOk(r.word, text);
     };
     commands["GetTime"] = [](RcpRequest& r) {
@@ -228,7 +236,9 @@ void AddPowerAndClockCommands(RcpCommandMap& commands)
 
 void AddSettingsCommands(RcpCommandMap& commands)
 {
-    commands["GetFriendlyName"] = [](RcpRequest& r) { r.session.Value(r.word, r.session.player().settings().friendly_name); };
+    commands["GetFriendlyName"] = [](RcpRequest& r) {
+        r.session.Value(r.word, r.session.player().settings().friendly_name);
+    };
     commands["SetFriendlyName"] = [](RcpRequest& r) {
         if (r.argument.empty())
             return r.session.Error(r.word, "ParameterError");
@@ -262,16 +272,22 @@ void AddSettingsCommands(RcpCommandMap& commands)
         bool single_reply_get;
     };
     static const Catalogue kCatalogues[] = {
-        {"ListTimeZones", "GetTimeZone", "SetTimeZone", &PlayerSettings::TimeZones, &PlayerSettings::time_zone, true},
-        {"ListLanguages", "GetLanguage", "SetLanguage", &PlayerSettings::Languages, &PlayerSettings::language, false},
-        {"ListRegions", "GetRegion", "SetRegion", &PlayerSettings::Regions, &PlayerSettings::region, false},
-        {"ListVisualizers", "GetVisualizer", "SetVisualizer", &PlayerSettings::Visualizers, &PlayerSettings::visualizer,
-         true},
+        {"ListTimeZones", "GetTimeZone", "SetTimeZone", &PlayerSettings::TimeZones,
+         &PlayerSettings::time_zone, true},
+        {"ListLanguages", "GetLanguage", "SetLanguage", &PlayerSettings::Languages,
+         &PlayerSettings::language, false},
+        {"ListRegions", "GetRegion", "SetRegion", &PlayerSettings::Regions, &PlayerSettings::region,
+         false},
+        {"ListVisualizers", "GetVisualizer", "SetVisualizer", &PlayerSettings::Visualizers,
+         &PlayerSettings::visualizer, true},
     };
     for (const auto& catalogue : kCatalogues) {
-        commands[catalogue.list] = [&catalogue](RcpRequest& r) { r.session.List(r.word, Names(catalogue.names())); };
+        commands[catalogue.list] = [&catalogue](RcpRequest& r) {
+            r.session.List(r.word, Names(catalogue.names()));
+        };
         commands[catalogue.get] = [&catalogue](RcpRequest& r) {
-            const std::string_view name = catalogue.names()[r.session.player().settings().*catalogue.field];
+            const std::string_view name =
+                catalogue.names()[r.session.player().settings().*catalogue.field];
             if (catalogue.single_reply_get)
                 r.session.Value(r.word, name);
             else
@@ -306,7 +322,8 @@ void AddSettingsCommands(RcpCommandMap& commands)
     };
 
     commands["GetInitialSetupComplete"] = [](RcpRequest& r) {
-        r.session.ValueAndOk(r.word, r.session.player().settings().setup_complete ? "Complete" : "Incomplete");
+        r.session.ValueAndOk(r.word, r.session.player().settings().setup_complete ? "Complete"
+                                                                                  : "Incomplete");
     };
     commands["GetRequiredSetupSteps"] = [](RcpRequest& r) {
         const PlayerSettings& settings = r.session.player().settings();
@@ -318,7 +335,8 @@ void AddSettingsCommands(RcpCommandMap& commands)
         r.session.Lines(r.word, steps);
     };
     commands["GetTermsOfServiceUrl"] = [](RcpRequest& r) {
-        r.session.ValueAndOk(r.word, "http://" + r.session.player().identity().address + "/terms.html");
+        r.session.ValueAndOk(r.word,
+                             "http://" + r.session.player().identity().address + "/terms.html");
     };
     commands["AcceptTermsOfService"] = [](RcpRequest& r) {
         r.session.player().settings().terms_accepted = true;
@@ -335,8 +353,12 @@ void AddSettingsCommands(RcpCommandMap& commands)
 
 void AddNetworkCommands(RcpCommandMap& commands)
 {
-    commands["GetIPAddress"] = [](RcpRequest& r) { r.session.Value(r.word, r.session.player().identity().address); };
-    commands["GetMACAddress"] = [](RcpRequest& r) { r.session.Value(r.word, r.session.player().identity().mac); };
+    commands["GetIPAddress"] = [](RcpRequest& r) {
+        r.session.Value(r.word, r.session.player().identity().address);
+    };
+    commands["GetMACAddress"] = [](RcpRequest& r) {
+        r.session.Value(r.word, r.session.player().identity().mac);
+    };
     commands["ListWiFiNetworks"] = [](RcpRequest& r) {
         std::vector<std::string> names;
         for (const auto& network : PlayerSettings::WiFiNetworks())
@@ -344,10 +366,13 @@ void AddNetworkCommands(RcpCommandMap& commands)
         r.session.List(r.word, std::move(names));
     };
     commands["GetWiFiNetworkSelection"] = [](RcpRequest& r) {
-        r.session.Value(r.word, PlayerSettings::WiFiNetworks()[r.session.player().settings().wifi_network].ssid);
+        r.session.Value(
+            r.word,
+            PlayerSettings::WiFiNetworks()[r.session.player().settings().wifi_network].ssid);
     };
     commands["SetWiFiNetworkSelection"] = [](RcpRequest& r) {
-        auto index = ParseInt(r.argument, 0, static_cast<int>(PlayerSettings::WiFiNetworks().size()) - 1);
+        auto index =
+            ParseInt(r.argument, 0, static_cast<int>(PlayerSettings::WiFiNetworks().size()) - 1);
         if (!index)
             return r.session.Error(r.word, "ParameterError");
         r.session.player().settings().wifi_network = *index;
@@ -358,8 +383,10 @@ void AddNetworkCommands(RcpCommandMap& commands)
         r.session.Ok(r.word);
     };
     commands["GetWiFiSignalQuality"] = [](RcpRequest& r) {
-        const auto& network = PlayerSettings::WiFiNetworks()[r.session.player().settings().wifi_network];
-        r.session.Lines(r.word, {"quality: " + std::to_string(network.quality), "signal: " + std::to_string(network.signal),
+        const auto& network =
+            PlayerSettings::WiFiNetworks()[r.session.player().settings().wifi_network];
+        r.session.Lines(r.word, {"quality: " + std::to_string(network.quality),
+                                 "signal: " + std::to_string(network.signal),
                                  "noise: " + std::to_string(network.noise)});
     };
 }
@@ -391,10 +418,14 @@ void AddDisplayAndKeyCommands(RcpCommandMap& commands)
 
 void AddFirmwareAndTransactionCommands(RcpCommandMap& commands)
 {
-    commands["GetSoftwareVersion"] = [](RcpRequest& r) { r.session.Value(r.word, r.session.player().firmware()); };
+    commands["GetSoftwareVersion"] = [](RcpRequest& r) {
+        r.session.Value(r.word, r.session.player().firmware());
+    };
     commands["CheckSoftwareUpgrade"] = [](RcpRequest& r) {
         const std::string& offered = r.session.player().upgrade_version();
-        r.session.ValueAndOk(r.word, offered.empty() || r.session.player().awaiting_reboot() ? "NoUpgradeAvailable" : offered);
+        r.session.ValueAndOk(r.word, offered.empty() || r.session.player().awaiting_reboot()
+                                         ? "NoUpgradeAvailable"
+                                         : offered);
     };
     commands["ExecuteSoftwareUpgrade"] = [](RcpRequest& r) {
         Player& player = r.session.player();
@@ -408,13 +439,14 @@ void AddFirmwareAndTransactionCommands(RcpCommandMap& commands)
         } else {
             for (int percent = 0; percent <= 100; percent += 20)
                 steps.push_back("DownloadingUpgrade: " + std::to_string(percent));
-            for (const char* stage : {"VerifyingMD5", "ErasingFlash", "BurningFlash", "VerifyingFlash",
-                                      "SavingAdditionalData", "UpgradeComplete"})
+            for (const char* stage : {"VerifyingMD5", "ErasingFlash", "BurningFlash",
+                                      "VerifyingFlash", "SavingAdditionalData", "UpgradeComplete"})
                 steps.push_back(stage);
         }
         steps.push_back("TransactionComplete");
         r.session.Value(r.word, "TransactionInitiated");
-        auto run = std::make_shared<UpgradeRun>(UpgradeRun{r.session, player.loop(), std::move(steps)});
+        auto run =
+            std::make_shared<UpgradeRun>(UpgradeRun{r.session, player.loop(), std::move(steps)});
         ScheduleUpgradeStep(run);
         r.session.BeginTimedTransaction(r.word, [run] {
             if (run->timer != 0)

@@ -11,8 +11,8 @@ namespace {
 // The body of a list transaction, produced line by line as the peer reads.
 class ListReply : public LineStream {
 public:
-    ListReply(std::string word, std::shared_ptr<const std::vector<std::string>> names, std::size_t first,
-              std::size_t count, bool with_names)
+    ListReply(std::string word, std::shared_ptr<const std::vector<std::string>> names,
+              std::size_t first, std::size_t count, bool with_names)
         : prefix_(std::move(word) + ": "), names_(std::move(names)), first_(first), count_(count),
           with_names_(with_names)
     {
@@ -67,7 +67,10 @@ private:
 
 } // namespace
 
-RcpSession::RcpSession(Player& player, Connection& connection) : player_(player), connection_(connection) {}
+RcpSession::RcpSession(Player& player, Connection& connection)
+    : player_(player), connection_(connection)
+{
+}
 
 RcpSession::~RcpSession()
 {
@@ -122,7 +125,10 @@ void RcpSession::Send(std::string_view word, std::string_view value)
     connection_.SendLine(line);
 }
 
-void RcpSession::Value(std::string_view word, std::string_view value) { Send(word, value); }
+void RcpSession::Value(std::string_view word, std::string_view value)
+{
+    Send(word, value);
+}
 
 void RcpSession::ValueAndOk(std::string_view word, std::string_view value)
 {
@@ -130,9 +136,15 @@ void RcpSession::ValueAndOk(std::string_view word, std::string_view value)
     Send(word, "OK");
 }
 
-void RcpSession::Ok(std::string_view word) { Send(word, "OK"); }
+void RcpSession::Ok(std::string_view word)
+{
+    Send(word, "OK");
+}
 
-void RcpSession::Error(std::string_view word, std::string_view error_word) { Send(word, error_word); }
+void RcpSession::Error(std::string_view word, std::string_view error_word)
+{
+    Send(word, error_word);
+}
 
 void RcpSession::Lines(std::string_view word, const std::vector<std::string>& lines)
 {
@@ -151,14 +163,17 @@ void RcpSession::DataBytes(std::string_view word, const std::vector<std::uint8_t
         hex.push_back(kDigits[byte & 0x0F]);
     }
     // The header line and the data line form one answer: nothing may come between them.
-    connection_.Send(std::string(word) + ": data bytes: " + std::to_string(bytes.size()) + "\r\n" + hex + "\r\n");
+    connection_.Send(std::string(word) + ": data bytes: " + std::to_string(bytes.size()) + "\r\n" +
+                     hex + "\r\n");
 }
 
-void RcpSession::StartList(std::string_view word, std::shared_ptr<const std::vector<std::string>> names,
-                           std::size_t first, std::size_t count, bool with_names)
+void RcpSession::StartList(std::string_view word,
+                           std::shared_ptr<const std::vector<std::string>> names, std::size_t first,
+                           std::size_t count, bool with_names)
 {
-    connection_.AddStream(std::string(word), std::make_unique<ListReply>(std::string(word), std::move(names), first,
-                                                                         count, with_names));
+    connection_.AddStream(
+        std::string(word),
+        std::make_unique<ListReply>(std::string(word), std::move(names), first, count, with_names));
 }
 
 void RcpSession::List(std::string_view word, std::vector<std::string> names)
@@ -187,7 +202,8 @@ void RcpSession::Transaction(std::string_view word, std::vector<std::string> lin
 
 bool RcpSession::TransactionActive(std::string_view word) const
 {
-    return connection_.HasStream(word) || timed_transactions_.find(word) != timed_transactions_.end();
+    return connection_.HasStream(word) ||
+           timed_transactions_.find(word) != timed_transactions_.end();
 }
 
 void RcpSession::BeginTimedTransaction(std::string_view word, std::function<void()> cancel)
@@ -220,7 +236,8 @@ bool RcpSession::SubscribeKeys(bool on)
     if (on == (key_listener_ != 0))
         return false;
     if (on) {
-        key_listener_ = player_.key_listeners().Add([this](std::string_view key) { Send("IrDemod", key); });
+        key_listener_ =
+            player_.key_listeners().Add([this](std::string_view key) { Send("IrDemod", key); });
     } else {
         player_.key_listeners().Remove(key_listener_);
         key_listener_ = 0;
@@ -233,7 +250,8 @@ bool RcpSession::SubscribeDisplay(bool on)
     if (on == (display_listener_ != 0))
         return false;
     if (on) {
-        display_listener_ = player_.display_listeners().Add([this] { Send("DisplayUpdateEvent", "1"); });
+        display_listener_ =
+            player_.display_listeners().Add([this] { Send("DisplayUpdateEvent", "1"); });
     } else {
         player_.display_listeners().Remove(display_listener_);
         display_listener_ = 0;

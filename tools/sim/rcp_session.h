@@ -22,13 +22,13 @@ namespace velk::sim {
 
 // What one connection has asked for and fetched; commands that select by number refer to it.
 struct RcpBrowseState {
-    BrowseFilter filter;          // consumed by the next list or search
-    bool partial_lists = false;   // "SetListResultType partial"
+    BrowseFilter filter;               // consumed by the next list or search
+    bool partial_lists = false;        // "SetListResultType partial"
     std::set<ServerType> server_types; // empty: all
-    std::string server_password;  // for the next "ServerConnect"
+    std::string server_password;       // for the next "ServerConnect"
     std::shared_ptr<const std::vector<std::string>> last_list; // for "GetListResult"
-    std::vector<int> last_servers;      // "ListServers"
-    std::vector<QueueEntry> last_songs; // the last list of songs of any kind
+    std::vector<int> last_servers;                             // "ListServers"
+    std::vector<QueueEntry> last_songs;                        // the last list of songs of any kind
 };
 
 class RcpSession : public Connection::Handler {

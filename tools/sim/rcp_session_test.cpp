@@ -98,18 +98,23 @@ TEST_F(RcpTest, AnswerFormsFollowTheCommand)
         {"GetFriendlyName", "GetFriendlyName: Den"},
         {"GetIPAddress", "GetIPAddress: 127\\.\\d+\\.\\d+\\.2"},
         {"GetMACAddress", "GetMACAddress: 00:0D:4B(:[0-9A-F]{2}){3}"},
-        {"GetWiFiSignalQuality", "GetWiFiSignalQuality: quality: \\d+\\|GetWiFiSignalQuality: signal: -\\d+\\|"
-                                 "GetWiFiSignalQuality: noise: -\\d+\\|GetWiFiSignalQuality: OK"},
+        {"GetWiFiSignalQuality",
+         "GetWiFiSignalQuality: quality: \\d+\\|GetWiFiSignalQuality: signal: -\\d+\\|"
+         "GetWiFiSignalQuality: noise: -\\d+\\|GetWiFiSignalQuality: OK"},
         {"GetVisualizerMode", "GetVisualizerMode: off\\|GetVisualizerMode: OK"},
         {"GetVisualizer", "GetVisualizer: Clock"},
         {"GetConnectedServer", "GetConnectedServer: Home Music\\|GetConnectedServer: OK"},
-        {"GetActiveServerInfo", "GetActiveServerInfo: Name: Home Music\\|GetActiveServerInfo: Type: DAAP\\|"
-                                "GetActiveServerInfo: OK"},
-        {"ServerGetCapabilities", "ServerGetCapabilities: Name: Home Music\\|ServerGetCapabilities: Containers: yes\\|"
-                                  "ServerGetCapabilities: Playlists: yes\\|ServerGetCapabilities: PartialResults: yes\\|"
-                                  "ServerGetCapabilities: QuerySupport: partial\\|ServerGetCapabilities: OK"},
-        {"CheckSoftwareUpgrade", "CheckSoftwareUpgrade: NoUpgradeAvailable\\|CheckSoftwareUpgrade: OK"},
-        {"GetInitialSetupComplete", "GetInitialSetupComplete: Complete\\|GetInitialSetupComplete: OK"},
+        {"GetActiveServerInfo",
+         "GetActiveServerInfo: Name: Home Music\\|GetActiveServerInfo: Type: DAAP\\|"
+         "GetActiveServerInfo: OK"},
+        {"ServerGetCapabilities",
+         "ServerGetCapabilities: Name: Home Music\\|ServerGetCapabilities: Containers: yes\\|"
+         "ServerGetCapabilities: Playlists: yes\\|ServerGetCapabilities: PartialResults: yes\\|"
+         "ServerGetCapabilities: QuerySupport: partial\\|ServerGetCapabilities: OK"},
+        {"CheckSoftwareUpgrade",
+         "CheckSoftwareUpgrade: NoUpgradeAvailable\\|CheckSoftwareUpgrade: OK"},
+        {"GetInitialSetupComplete",
+         "GetInitialSetupComplete: Complete\\|GetInitialSetupComplete: OK"},
         {"IrDemodUnsubscribe", "IrDemodUnsubscribe: ErrorNotSubscribed"},
         {"IrDispatchCommand CK_BOGUS", "IrDispatchCommand: ParameterError"},
         {"CancelTransaction ListSongs", "CancelTransaction: ErrorTransactionNotPending"},
@@ -131,7 +136,8 @@ TEST_F(RcpTest, ListsAreTransactionsWithSizeNamesAndEnd)
     ASSERT_GE(lines.size(), 4u);
     EXPECT_EQ(lines.front(), "ListGenres: TransactionInitiated");
     std::smatch size;
-    ASSERT_TRUE(std::regex_match(lines[1], size, std::regex("ListGenres: ListResultSize (\\d+)"))) << lines[1];
+    ASSERT_TRUE(std::regex_match(lines[1], size, std::regex("ListGenres: ListResultSize (\\d+)")))
+        << lines[1];
     ASSERT_EQ(lines.size(), std::stoul(size[1]) + 4);
     EXPECT_EQ(lines[lines.size() - 2], "ListGenres: ListResultEnd");
     EXPECT_EQ(lines.back(), "ListGenres: TransactionComplete");
@@ -146,7 +152,8 @@ TEST_F(RcpTest, PartialListsHoldTheirNamesForGetListResult)
     EXPECT_EQ(Joined(rcp_->Rcp("SetListResultType partial")), "SetListResultType: OK");
     const auto partial = rcp_->Rcp("ListArtists");
     EXPECT_EQ(Joined(partial), "ListArtists: TransactionInitiated|ListArtists: ListResultSize " +
-                                   std::to_string(full.size()) + "|ListArtists: ListResultEnd|ListArtists: TransactionComplete");
+                                   std::to_string(full.size()) +
+                                   "|ListArtists: ListResultEnd|ListArtists: TransactionComplete");
     const auto part = rcp_->Rcp("GetListResult 2 3");
     ASSERT_EQ(part.size(), 7u);
     EXPECT_EQ(part[1], "GetListResult: ListResultSize 3");
@@ -174,7 +181,8 @@ TEST_F(RcpTest, BrowseFiltersNarrowTheNextListOnly)
     EXPECT_NE(std::find(info.begin(), info.end(), "artist: " + genre_artists[0]), info.end());
     EXPECT_NE(std::find(info.begin(), info.end(), "genre: " + genres[0]), info.end());
     const std::regex resource("resource\\[0\\] url: http://127\\.0\\.0\\.1:\\d+/.*");
-    EXPECT_TRUE(std::any_of(info.begin(), info.end(), [&](const std::string& l) { return std::regex_match(l, resource); }));
+    EXPECT_TRUE(std::any_of(info.begin(), info.end(),
+                            [&](const std::string& l) { return std::regex_match(l, resource); }));
 }
 
 TEST_F(RcpTest, SearchesMatchPartsOfNamesInAnyCase)
@@ -294,7 +302,8 @@ TEST_F(RcpTest, TransportAndVolumeChangeThePlayer)
         SCOPED_TRACE(step.command);
         const auto answer = rcp_->Rcp(step.command);
         ASSERT_FALSE(answer.empty());
-        EXPECT_TRUE(answer.back().ends_with(": OK") || answer.back().ends_with(": PowerStateOn")) << answer.back();
+        EXPECT_TRUE(answer.back().ends_with(": OK") || answer.back().ends_with(": PowerStateOn"))
+            << answer.back();
         EXPECT_NE(State().find(step.state_part), std::string::npos) << State();
     }
 }
@@ -304,12 +313,14 @@ TEST_F(RcpTest, QueueCommandsReferToTheLastSongList)
     const auto songs = rcp_->Values("ListSongs");
     ASSERT_GE(songs.size(), 10u);
     EXPECT_EQ(Joined(rcp_->Rcp("QueueAndPlay 3")), "QueueAndPlay: OK");
-    EXPECT_EQ(Joined(rcp_->Rcp("GetCurrentNowPlayingIndex")), "GetCurrentNowPlayingIndex: 3|GetCurrentNowPlayingIndex: OK");
+    EXPECT_EQ(Joined(rcp_->Rcp("GetCurrentNowPlayingIndex")),
+              "GetCurrentNowPlayingIndex: 3|GetCurrentNowPlayingIndex: OK");
     EXPECT_EQ(rcp_->Values("ListNowPlayingQueue"), songs);
     EXPECT_EQ(Joined(rcp_->Rcp("NowPlayingInsert 5 0")), "NowPlayingInsert: OK");
     const auto queue = rcp_->Values("ListNowPlayingQueue");
     EXPECT_EQ(queue.front(), songs[5]);
-    EXPECT_EQ(Joined(rcp_->Rcp("GetCurrentNowPlayingIndex")), "GetCurrentNowPlayingIndex: 4|GetCurrentNowPlayingIndex: OK");
+    EXPECT_EQ(Joined(rcp_->Rcp("GetCurrentNowPlayingIndex")),
+              "GetCurrentNowPlayingIndex: 4|GetCurrentNowPlayingIndex: OK");
     EXPECT_EQ(Joined(rcp_->Rcp("NowPlayingRemoveAt 0")), "NowPlayingRemoveAt: OK");
     // The queue listing above (songs[5] first) is now the last song list.
     EXPECT_EQ(Joined(rcp_->Rcp("QueueAndPlayOne 2")), "QueueAndPlayOne: OK");
@@ -329,11 +340,14 @@ TEST_F(RcpTest, ServerConnectNeedsThePasswordOfAProtectedServer)
               "ServerConnect: TransactionInitiated|ServerConnect: ConnectionFailedPassword");
     rcp_->Rcp("SetServerConnectPassword velk");
     EXPECT_EQ(Joined(rcp_->Rcp("ServerConnect " + index)),
-              "ServerConnect: TransactionInitiated|ServerConnect: Connected|ServerConnect: TransactionComplete");
-    EXPECT_EQ(Joined(rcp_->Rcp("GetConnectedServer")), "GetConnectedServer: Family Music|GetConnectedServer: OK");
+              "ServerConnect: TransactionInitiated|ServerConnect: Connected|ServerConnect: "
+              "TransactionComplete");
+    EXPECT_EQ(Joined(rcp_->Rcp("GetConnectedServer")),
+              "GetConnectedServer: Family Music|GetConnectedServer: OK");
 
     EXPECT_EQ(Joined(rcp_->Rcp("SetServerFilter radio fm ")), "SetServerFilter: OK");
-    EXPECT_EQ(rcp_->Values("ListServers"), (std::vector<std::string>{"Internet Radio", "FM Tuner"}));
+    EXPECT_EQ(rcp_->Values("ListServers"),
+              (std::vector<std::string>{"Internet Radio", "FM Tuner"}));
     EXPECT_EQ(Joined(rcp_->Rcp("ServerDisconnect")), "ServerDisconnect: OK");
     EXPECT_EQ(Joined(rcp_->Rcp("ListGenres")), "ListGenres: ErrorNoServer");
     EXPECT_EQ(Joined(rcp_->Rcp("GetConnectedServer")), "GetConnectedServer: ErrorDisconnected");
@@ -347,7 +361,8 @@ TEST_F(RcpTest, ContainersAreBrowsedFromThePlayersPosition)
     EXPECT_EQ(Joined(rcp_->Rcp("ContainerEnter 0")), "ContainerEnter: OK");
     const auto artists = rcp_->Values("ListContainerContents");
     ASSERT_FALSE(artists.empty());
-    EXPECT_EQ(Joined(rcp_->Rcp("GetCurrentContainerPath")), "GetCurrentContainerPath: /Artists|GetCurrentContainerPath: OK");
+    EXPECT_EQ(Joined(rcp_->Rcp("GetCurrentContainerPath")),
+              "GetCurrentContainerPath: /Artists|GetCurrentContainerPath: OK");
     rcp_->Rcp("ContainerEnter 0");
     rcp_->Rcp("ContainerEnter 0");
     const auto songs = rcp_->Values("ListContainerContents");
@@ -368,8 +383,8 @@ TEST_F(RcpTest, PresetsOfEveryTypeDescribeAndPlayThemselves)
                 types.insert(line.substr(6));
         }
     }
-    EXPECT_EQ(types, (std::set<std::string>{"kInternetPreset", "kFMPreset", "kAMPreset", "kPlaylistPreset",
-                                            "kQueryPreset"}));
+    EXPECT_EQ(types, (std::set<std::string>{"kInternetPreset", "kFMPreset", "kAMPreset",
+                                            "kPlaylistPreset", "kQueryPreset"}));
     EXPECT_EQ(Joined(rcp_->Rcp("PlayPreset 2")), "PlayPreset: OK");
     EXPECT_NE(State().find("\"server\":\"FM Tuner\""), std::string::npos) << State();
     EXPECT_NE(State().find("\"transport\":\"Play\""), std::string::npos) << State();
@@ -432,8 +447,10 @@ protected:
 
 TEST_F(RcpUpgradeTest, UpgradeReportsItsStagesAndTakesEffectAtTheReboot)
 {
-    EXPECT_EQ(Joined(rcp_->Rcp("CheckSoftwareUpgrade")), "CheckSoftwareUpgrade: 3.2.0|CheckSoftwareUpgrade: OK");
-    EXPECT_EQ(Joined(rcp_->Rcp("ExecuteSoftwareUpgrade")), "ExecuteSoftwareUpgrade: ErrorCantRunWithServerConnected");
+    EXPECT_EQ(Joined(rcp_->Rcp("CheckSoftwareUpgrade")),
+              "CheckSoftwareUpgrade: 3.2.0|CheckSoftwareUpgrade: OK");
+    EXPECT_EQ(Joined(rcp_->Rcp("ExecuteSoftwareUpgrade")),
+              "ExecuteSoftwareUpgrade: ErrorCantRunWithServerConnected");
     rcp_->Rcp("ServerDisconnect");
     const auto stages = rcp_->Values("ExecuteSoftwareUpgrade");
     ASSERT_GE(stages.size(), 3u);
@@ -445,7 +462,8 @@ TEST_F(RcpUpgradeTest, UpgradeReportsItsStagesAndTakesEffectAtTheReboot)
     EXPECT_TRUE(rcp_->WaitClosed());
     auto again = Connect();
     EXPECT_EQ(Joined(again->Rcp("GetSoftwareVersion", true)), "GetSoftwareVersion: 3.2.0");
-    EXPECT_EQ(Joined(again->Rcp("CheckSoftwareUpgrade")), "CheckSoftwareUpgrade: NoUpgradeAvailable|CheckSoftwareUpgrade: OK");
+    EXPECT_EQ(Joined(again->Rcp("CheckSoftwareUpgrade")),
+              "CheckSoftwareUpgrade: NoUpgradeAvailable|CheckSoftwareUpgrade: OK");
 }
 
 class RcpSetupTest : public RcpTest {
@@ -455,16 +473,19 @@ protected:
 
 TEST_F(RcpSetupTest, LibraryWaitsForTheInitialSetup)
 {
-    EXPECT_EQ(Joined(rcp_->Rcp("GetInitialSetupComplete")), "GetInitialSetupComplete: Incomplete|GetInitialSetupComplete: OK");
+    EXPECT_EQ(Joined(rcp_->Rcp("GetInitialSetupComplete")),
+              "GetInitialSetupComplete: Incomplete|GetInitialSetupComplete: OK");
     EXPECT_EQ(Joined(rcp_->Rcp("ListSongs")), "ListSongs: ErrorInitialSetupRequired");
-    EXPECT_EQ(Joined(rcp_->Rcp("SetInitialSetupComplete")), "SetInitialSetupComplete: ErrorInitialSetupRequired");
+    EXPECT_EQ(Joined(rcp_->Rcp("SetInitialSetupComplete")),
+              "SetInitialSetupComplete: ErrorInitialSetupRequired");
     EXPECT_EQ(rcp_->Values("GetRequiredSetupSteps"),
               (std::vector<std::string>{"Region", "TimeZone", "Language", "TermsOfService"}));
     rcp_->Rcp("SetRegion Germany");
     EXPECT_EQ(Joined(rcp_->Rcp("GetRegion")), "GetRegion: Germany|GetRegion: OK");
     rcp_->Rcp("AcceptTermsOfService");
     EXPECT_EQ(Joined(rcp_->Rcp("SetInitialSetupComplete")), "SetInitialSetupComplete: OK");
-    EXPECT_EQ(Joined(rcp_->Rcp("GetInitialSetupComplete")), "GetInitialSetupComplete: Complete|GetInitialSetupComplete: OK");
+    EXPECT_EQ(Joined(rcp_->Rcp("GetInitialSetupComplete")),
+              "GetInitialSetupComplete: Complete|GetInitialSetupComplete: OK");
     EXPECT_EQ(rcp_->Rcp("ListSongs").front(), "ListSongs: TransactionInitiated");
 }
 

@@ -25,8 +25,8 @@ std::string PlayModeWord(const Player& player)
 
 // Appends <name val="value"/> when the value differs from the previous one (or always).
 template <typename T>
-void Variable(std::string& xml, const char* name, const T& value, const T* previous, const std::string& text,
-              const char* extra = "")
+void Variable(std::string& xml, const char* name, const T& value, const T* previous,
+              const std::string& text, const char* extra = "")
 {
     if (previous && *previous == value)
         return;
@@ -37,7 +37,8 @@ std::string Wrap(std::string_view ns, const std::string& variables)
 {
     if (variables.empty())
         return {};
-    return "<Event xmlns=\"" + std::string(ns) + "\"><InstanceID val=\"0\">" + variables + "</InstanceID></Event>";
+    return "<Event xmlns=\"" + std::string(ns) + "\"><InstanceID val=\"0\">" + variables +
+           "</InstanceID></Event>";
 }
 
 } // namespace
@@ -46,7 +47,8 @@ std::string UpnpDuration(std::int64_t milliseconds)
 {
     const long long seconds = milliseconds / 1000;
     char text[32];
-    std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", seconds / 3600, seconds / 60 % 60, seconds % 60);
+    std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", seconds / 3600, seconds / 60 % 60,
+                  seconds % 60);
     return text;
 }
 
@@ -152,7 +154,8 @@ std::string AvTransportLastChange(const RendererState& state, const RendererStat
 {
     std::string xml;
     const auto* p = previous;
-    Variable(xml, "TransportState", state.transport_state, p ? &p->transport_state : nullptr, state.transport_state);
+    Variable(xml, "TransportState", state.transport_state, p ? &p->transport_state : nullptr,
+             state.transport_state);
     Variable(xml, "CurrentPlayMode", state.play_mode, p ? &p->play_mode : nullptr, state.play_mode);
     Variable(xml, "NumberOfTracks", state.number_of_tracks, p ? &p->number_of_tracks : nullptr,
              std::to_string(state.number_of_tracks));
@@ -172,8 +175,8 @@ std::string RenderingControlLastChange(const RendererState& state, const Rendere
     const auto* p = previous;
     Variable(xml, "Volume", state.volume, p ? &p->volume : nullptr, std::to_string(state.volume),
              " channel=\"Master\"");
-    Variable(xml, "Mute", state.muted, p ? &p->muted : nullptr, std::string(state.muted ? "1" : "0"),
-             " channel=\"Master\"");
+    Variable(xml, "Mute", state.muted, p ? &p->muted : nullptr,
+             std::string(state.muted ? "1" : "0"), " channel=\"Master\"");
     return Wrap(kRcsNamespace, xml);
 }
 

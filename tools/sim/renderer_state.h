@@ -15,9 +15,9 @@ struct RendererState {
     std::string transport_state = "NO_MEDIA_PRESENT"; // PLAYING, PAUSED_PLAYBACK, STOPPED, ...
     std::string play_mode = "NORMAL";                 // NORMAL, SHUFFLE, REPEAT_ONE, REPEAT_ALL
     int number_of_tracks = 0;
-    int current_track = 0;        // 1-based; 0 with nothing queued
+    int current_track = 0; // 1-based; 0 with nothing queued
     std::string track_uri;
-    std::string track_metadata;   // DIDL-Lite, empty with nothing queued
+    std::string track_metadata; // DIDL-Lite, empty with nothing queued
     std::string track_duration = "0:00:00";
     std::string position = "0:00:00";
     int volume = 0;

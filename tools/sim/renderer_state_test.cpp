@@ -14,7 +14,8 @@ TEST(RendererState, LastChangeCarriesEverythingFirstAndThenOnlyWhatChanged)
     after.transport_state = "PLAYING";
 
     const std::string full = AvTransportLastChange(before, nullptr);
-    EXPECT_TRUE(full.starts_with("<Event xmlns=\"urn:schemas-upnp-org:metadata-1-0/AVT/\"><InstanceID val=\"0\">"));
+    EXPECT_TRUE(full.starts_with(
+        "<Event xmlns=\"urn:schemas-upnp-org:metadata-1-0/AVT/\"><InstanceID val=\"0\">"));
     EXPECT_NE(full.find("<TransportState val=\"STOPPED\"/>"), std::string::npos);
     EXPECT_NE(full.find("<CurrentPlayMode val=\"NORMAL\"/>"), std::string::npos);
     // The metadata document sits escaped inside its attribute.
@@ -40,12 +41,15 @@ TEST(RendererState, TrackMetadataIsDidlLiteWithTheSongsDatabaseId)
     song.album = "Night";
     song.composer = "A. Writer";
     song.length_ms = 215999;
-    song.resources.push_back({"http://127.0.0.1:3689/items/42.mp3", "audio/mpeg", 44100, 256, 2, 16, 1000});
+    song.resources.push_back(
+        {"http://127.0.0.1:3689/items/42.mp3", "audio/mpeg", 44100, 256, 2, 16, 1000});
     const std::string didl = TrackMetadata(song);
     EXPECT_NE(didl.find("<item id=\"42\""), std::string::npos);
     EXPECT_NE(didl.find("<dc:title>Rock &amp; Roll &lt;Live&gt;</dc:title>"), std::string::npos);
-    EXPECT_NE(didl.find("<upnp:author role=\"Composer\">A. Writer</upnp:author>"), std::string::npos);
-    EXPECT_NE(didl.find("duration=\"0:03:35.000\">http://127.0.0.1:3689/items/42.mp3</res>"), std::string::npos);
+    EXPECT_NE(didl.find("<upnp:author role=\"Composer\">A. Writer</upnp:author>"),
+              std::string::npos);
+    EXPECT_NE(didl.find("duration=\"0:03:35.000\">http://127.0.0.1:3689/items/42.mp3</res>"),
+              std::string::npos);
 }
 
 TEST(RendererState, OnlyThePlayModesThePlayerHasAreAccepted)

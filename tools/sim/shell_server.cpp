@@ -78,7 +78,8 @@ void ShellServer::Accept()
         const int id = next_id_++;
         auto connection = std::make_unique<Connection>(loop_, fd, id);
         connection->SetOutputPolicy([this] {
-            return Connection::OutputPolicy{player_.faults().silent, player_.faults().reply_delay_ms};
+            return Connection::OutputPolicy{player_.faults().silent,
+                                            player_.faults().reply_delay_ms};
         });
         connection->SetOnClosed([this](int closed_id) { Closed(closed_id); });
         auto session = std::make_unique<ShellSession>(player_, *connection);

@@ -16,7 +16,10 @@ constexpr std::string_view kToneRates[] = {"48", "44.1", "32", "22.05"};
 
 } // namespace
 
-ShellSession::ShellSession(Player& player, Connection& connection) : player_(player), connection_(connection) {}
+ShellSession::ShellSession(Player& player, Connection& connection)
+    : player_(player), connection_(connection)
+{
+}
 
 void ShellSession::Greet()
 {
@@ -25,8 +28,9 @@ void ShellSession::Greet()
         connection_.CloseAfterFlush();
         return;
     }
-    connection_.Send("Velk Melodeck " + player_.identity().model + " version " + player_.firmware() + "\r\n" +
-                     "Type \"help\" for the list of commands.\r\n" + std::string(kPrompt));
+    connection_.Send("Velk Melodeck " + player_.identity().model + " version " +
+                     player_.firmware() + "\r\n" + "Type \"help\" for the list of commands.\r\n" +
+                     std::string(kPrompt));
 }
 
 void ShellSession::Answer(const std::vector<std::string>& lines)
@@ -41,7 +45,8 @@ void ShellSession::Answer(const std::vector<std::string>& lines)
 
 void ShellSession::OnOverlongLine(std::string_view)
 {
-    Answer({"Error: line too long (at most " + std::to_string(Connection::kMaxLineBytes) + " bytes)"});
+    Answer(
+        {"Error: line too long (at most " + std::to_string(Connection::kMaxLineBytes) + " bytes)"});
 }
 
 void ShellSession::OnLine(std::string_view line)
@@ -52,7 +57,8 @@ void ShellSession::OnLine(std::string_view line)
     line = TrimBlanks(line);
     const std::size_t blank = line.find(' ');
     const std::string_view command = line.substr(0, blank);
-    const std::string_view arguments = blank == std::string_view::npos ? std::string_view() : line.substr(blank + 1);
+    const std::string_view arguments =
+        blank == std::string_view::npos ? std::string_view() : line.substr(blank + 1);
 
     if (command == "mmc") {
         // The one line that ends shell mode; from here on the connection speaks RCP.
@@ -97,7 +103,8 @@ std::vector<std::string> ShellSession::Run(std::string_view command, std::string
         const auto words = SplitWords(arguments);
         if (words.size() > 2 || (!words.empty() && !ParseInt(words[0], 0, 32767)))
             return {"usage: audiotone [<tone>] [48 | 44.1 | 32 | 22.05]"};
-        if (words.size() == 2 && std::find(std::begin(kToneRates), std::end(kToneRates), words[1]) == std::end(kToneRates))
+        if (words.size() == 2 && std::find(std::begin(kToneRates), std::end(kToneRates),
+                                           words[1]) == std::end(kToneRates))
             return {"audiotone: unsupported sample rate " + std::string(words[1])};
         player_.PlayTone(std::string(arguments.empty() ? "0" : arguments));
         return {};
@@ -122,16 +129,26 @@ std::vector<std::string> ShellSession::Run(std::string_view command, std::string
         return {};
     }
     if (command == "help") {
-        return {"attract", "audiotone [<tone>] [<kHz>]", "audiowarble", "displaytype", "exit", "htplay <url>",
-                "irman dispatch <key>", "mmc", "ps", "sketch -c <verb> [arguments]", "stop", "version"};
+        return {"attract",
+                "audiotone [<tone>] [<kHz>]",
+                "audiowarble",
+                "displaytype",
+                "exit",
+                "htplay <url>",
+                "irman dispatch <key>",
+                "mmc",
+                "ps",
+                "sketch -c <verb> [arguments]",
+                "stop",
+                "version"};
     }
     return {"Unknown command: " + std::string(command)};
 }
 
 std::vector<std::string> ShellSession::ProcessList() const
 {
-    std::vector<std::string> lines = {"  PID NAME", "    1 init", "   14 NetworkManager", "   21 UPnPRenderer",
-                                      "   23 RCPServer"};
+    std::vector<std::string> lines = {"  PID NAME", "    1 init", "   14 NetworkManager",
+                                      "   21 UPnPRenderer", "   23 RCPServer"};
     lines.push_back(player_.standby() ? "   31 StandbyApp" : "   31 NowPlayingApp");
     if (player_.display().sketching())
         lines.push_back("   37 SketchApp");

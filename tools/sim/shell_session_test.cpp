@@ -120,10 +120,12 @@ TEST_F(ShellTest, SketchVerbsDrawIntoTheDisplay)
         bool lit;
     };
     const Pixel kPixels[] = {
-        {10, 2, true},  {20, 5, true},  {21, 5, false}, {9, 2, false},  {15, 3, false}, // rect, dark point
-        {30, 0, true},  {30, 31, true}, {31, 15, false},                                 // line
-        {40, 7, true},  {41, 7, false},                                                  // point
-        {101, 10, true}, {103, 10, true}, {100, 10, false}, {102, 13, true}, {101, 13, false}, // the "I"
+        {10, 2, true},   {20, 5, true},    {21, 5, false},
+        {9, 2, false},   {15, 3, false},                    // rect, dark point
+        {30, 0, true},   {30, 31, true},   {31, 15, false}, // line
+        {40, 7, true},   {41, 7, false},                    // point
+        {101, 10, true}, {103, 10, true},  {100, 10, false},
+        {102, 13, true}, {101, 13, false}, // the "I"
     };
     ASSERT_EQ(frame.width(), 512);
     for (const auto& p : kPixels)
@@ -154,8 +156,9 @@ TEST_F(ShellTest, QuitAndClosingHandTheDisplayBackToThePlayer)
 TEST_F(ShellTest, BadSketchArgumentsAreRefusedWithoutDrawing)
 {
     auto shell = Shell();
-    for (const char* command : {"sketch -c rect 1 2 3", "sketch -c line a b c d", "sketch -c font 99",
-                                "sketch -c text 0 0", "sketch rect 0 0 1 1", "sketch -c point 99999999999 0"}) {
+    for (const char* command :
+         {"sketch -c rect 1 2 3", "sketch -c line a b c d", "sketch -c font 99",
+          "sketch -c text 0 0", "sketch rect 0 0 1 1", "sketch -c point 99999999999 0"}) {
         SCOPED_TRACE(command);
         const auto lines = shell->Shell(command);
         ASSERT_EQ(lines.size(), 1u);

@@ -15,7 +15,8 @@ namespace {
 constexpr int kMaxPlayers = 64;
 constexpr int kMaxSongs = 1000000;
 
-constexpr std::string_view kCommands[] = {"key", "show", "snapshot", "received", "fault", "players", "state", "help"};
+constexpr std::string_view kCommands[] = {"key",   "show",    "snapshot", "received",
+                                          "fault", "players", "state",    "help"};
 
 std::vector<std::string> SplitList(std::string_view text)
 {
@@ -68,7 +69,8 @@ std::string DefaultControlPath()
     return "/tmp/velk-sim-" + std::to_string(getuid()) + ".sock";
 }
 
-bool ParseSimOptions(const std::vector<std::string_view>& args, SimOptions& options, std::string& error)
+bool ParseSimOptions(const std::vector<std::string_view>& args, SimOptions& options,
+                     std::string& error)
 {
     std::size_t i = 0;
     const auto value = [&](std::string_view name) -> std::optional<std::string_view> {
@@ -78,13 +80,15 @@ bool ParseSimOptions(const std::vector<std::string_view>& args, SimOptions& opti
         }
         return args[++i];
     };
-    const auto number = [&](std::string_view name, std::int64_t min, std::int64_t max) -> std::optional<std::int64_t> {
+    const auto number = [&](std::string_view name, std::int64_t min,
+                            std::int64_t max) -> std::optional<std::int64_t> {
         auto text = value(name);
         if (!text)
             return std::nullopt;
         auto parsed = ParseInteger(*text, min, max);
         if (!parsed)
-            error = std::string(name) + " wants a number from " + std::to_string(min) + " to " + std::to_string(max);
+            error = std::string(name) + " wants a number from " + std::to_string(min) + " to " +
+                    std::to_string(max);
         return parsed;
     };
 
@@ -202,8 +206,10 @@ bool ParseSimOptions(const std::vector<std::string_view>& args, SimOptions& opti
             return false;
         }
     }
-    if (options.command.empty() && !IsLoopbackAddress(options.address, options.players + (options.renderer_only ? 1 : 0))) {
-        error = "--address must be a loopback address (127.x.y.z) with room for every player after it";
+    if (options.command.empty() &&
+        !IsLoopbackAddress(options.address, options.players + (options.renderer_only ? 1 : 0))) {
+        error =
+            "--address must be a loopback address (127.x.y.z) with room for every player after it";
         return false;
     }
     for (const auto& name : options.names) {

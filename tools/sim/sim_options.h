@@ -19,19 +19,19 @@ struct SimOptions {
     std::uint16_t port = 4444;
     std::vector<std::string> displays; // cycled over the players; empty: the default mix
     std::vector<std::string> firmware = {"3.1.2"};
-    std::vector<std::string> names;    // empty: the default names
+    std::vector<std::string> names; // empty: the default names
     int songs = 2000;
     std::uint64_t seed = 1;
-    std::string upgrade;               // firmware version on offer; empty: none
+    std::string upgrade; // firmware version on offer; empty: none
     std::string password = "velk";
     bool no_server = false;
     bool setup_required = false;
     bool disabled = false;
     bool renderer_only = false;
     bool no_upnp = false;
-    bool once = false;                 // "show": print one frame and stop
-    int count = 50;                    // "received": how many lines
-    std::string control;               // the control socket path
+    bool once = false;   // "show": print one frame and stop
+    int count = 50;      // "received": how many lines
+    std::string control; // the control socket path
     bool help = false;
 };
 
@@ -41,7 +41,8 @@ std::string DefaultControlPath();
 
 // Parses the arguments after the program name. false with a message in error for anything
 // malformed; the options are then partly filled.
-bool ParseSimOptions(const std::vector<std::string_view>& args, SimOptions& options, std::string& error);
+bool ParseSimOptions(const std::vector<std::string_view>& args, SimOptions& options,
+                     std::string& error);
 
 // The usage text of --help.
 std::string_view SimUsage();

@@ -14,10 +14,11 @@ TEST(SimOptions, AcceptsTheDocumentedOptions)
 {
     SimOptions options;
     std::string error;
-    ASSERT_TRUE(Parse({"--players", "3", "--address", "127.0.0.10", "--display", "Large VFD, Small VFD",
-                       "--firmware", "3.1.2,3.0.24", "--songs", "20000", "--upgrade", "3.2.0", "--no-upnp",
-                       "--renderer-only", "--control", "/tmp/x.sock"},
-                      options, error))
+    ASSERT_TRUE(
+        Parse({"--players", "3", "--address", "127.0.0.10", "--display", "Large VFD, Small VFD",
+               "--firmware", "3.1.2,3.0.24", "--songs", "20000", "--upgrade", "3.2.0", "--no-upnp",
+               "--renderer-only", "--control", "/tmp/x.sock"},
+              options, error))
         << error;
     EXPECT_EQ(options.players, 3);
     EXPECT_EQ(options.address, "127.0.0.10");
@@ -34,7 +35,8 @@ TEST(SimOptions, SubcommandsKeepTheirWords)
 {
     SimOptions options;
     std::string error;
-    ASSERT_TRUE(Parse({"key", "127.0.0.2", "CK_EXIT", "--control", "/tmp/c"}, options, error)) << error;
+    ASSERT_TRUE(Parse({"key", "127.0.0.2", "CK_EXIT", "--control", "/tmp/c"}, options, error))
+        << error;
     EXPECT_EQ(options.command, "key");
     EXPECT_EQ(options.command_args, (std::vector<std::string>{"127.0.0.2", "CK_EXIT"}));
 }

@@ -47,7 +47,8 @@ constexpr const char* kSettlingWords[] = {"OK",
 std::string FirstAddress()
 {
     const int pid = static_cast<int>(getpid());
-    return "127." + std::to_string(100 + (pid / 250) % 100) + "." + std::to_string(pid % 250 + 1) + ".2";
+    return "127." + std::to_string(100 + (pid / 250) % 100) + "." + std::to_string(pid % 250 + 1) +
+           ".2";
 }
 
 bool WaitReadable(int fd, int timeout_ms)
@@ -66,7 +67,8 @@ SimProcess::SimProcess(std::vector<std::string> args) : first_address_(FirstAddr
     directory_ = directory;
     control_ = directory_ + "/control.sock";
 
-    std::vector<std::string> argv = {VELK_SIM_BINARY, "--address", first_address_, "--control", control_};
+    std::vector<std::string> argv = {VELK_SIM_BINARY, "--address", first_address_, "--control",
+                                     control_};
     argv.insert(argv.end(), args.begin(), args.end());
     std::vector<char*> pointers;
     for (auto& arg : argv)
@@ -79,7 +81,8 @@ SimProcess::SimProcess(std::vector<std::string> args) : first_address_(FirstAddr
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    const int spawned = posix_spawn(&pid_, VELK_SIM_BINARY, &actions, nullptr, pointers.data(), environ);
+    const int spawned =
+        posix_spawn(&pid_, VELK_SIM_BINARY, &actions, nullptr, pointers.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(out[1]);
     if (spawned != 0) {
@@ -116,7 +119,10 @@ int SimProcess::Stop()
     return done > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-std::string SimProcess::address(int index) const { return AddressAfter(first_address_, index); }
+std::string SimProcess::address(int index) const
+{
+    return AddressAfter(first_address_, index);
+}
 
 std::vector<std::string> SimProcess::Control(std::string_view request) const
 {
@@ -151,7 +157,8 @@ CommandResult RunSim(const std::vector<std::string>& args)
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
     pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, VELK_SIM_BINARY, &actions, nullptr, pointers.data(), environ);
+    const int spawned =
+        posix_spawn(&pid, VELK_SIM_BINARY, &actions, nullptr, pointers.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(out[1]);
     if (spawned == 0) {
@@ -205,7 +212,8 @@ std::string PlayerSocket::ReadUntil(std::string_view marker)
             buffer_.erase(0, at + marker.size());
             return text;
         }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
         char chunk[65536];
         if (fd_ < 0 || left.count() <= 0 || !WaitReadable(fd_, static_cast<int>(left.count())))
             break;
@@ -285,7 +293,8 @@ std::vector<std::string> PlayerSocket::Rcp(std::string_view line, bool single_li
         if (value == "TransactionComplete")
             return lines;
         for (const char* settling : kSettlingWords) {
-            const bool ends_plain_answer = value == "OK" || value == "ListResultEnd" || value == "PowerStateOn";
+            const bool ends_plain_answer =
+                value == "OK" || value == "ListResultEnd" || value == "PowerStateOn";
             if (value == settling && (!in_transaction || !ends_plain_answer))
                 return lines;
         }
@@ -300,8 +309,8 @@ std::vector<std::string> PlayerSocket::Values(std::string_view line)
         if (reply.rfind(word + ": ", 0) != 0)
             continue;
         const std::string value = reply.substr(word.size() + 2);
-        if (value != "TransactionInitiated" && value != "TransactionComplete" && value != "ListResultEnd" &&
-            value != "OK" && value.rfind("ListResultSize", 0) != 0)
+        if (value != "TransactionInitiated" && value != "TransactionComplete" &&
+            value != "ListResultEnd" && value != "OK" && value.rfind("ListResultSize", 0) != 0)
             values.push_back(value);
     }
     return values;

@@ -12,8 +12,8 @@
 namespace velk::sim {
 namespace {
 
-constexpr std::string_view kDefaultDisplays[] = {"Large VFD", "Small VFD", "Small and Tall VFD Direct",
-                                                 "Small VFD Direct"};
+constexpr std::string_view kDefaultDisplays[] = {"Large VFD", "Small VFD",
+                                                 "Small and Tall VFD Direct", "Small VFD Direct"};
 constexpr std::string_view kDefaultNames[] = {"Living Room", "Kitchen", "Study", "Bedroom"};
 
 // A stable 64-bit mix of a seed and a text, for identifiers that must not change between runs.
@@ -26,8 +26,7 @@ std::uint64_t Mix(std::uint64_t seed, std::string_view text)
     return hash * 0xBF58476D1CE4E5B9ull;
 }
 
-template <typename List>
-std::string Cycle(const List& list, int index)
+template <typename List> std::string Cycle(const List& list, int index)
 {
     return std::string(list[static_cast<std::size_t>(index) % std::size(list)]);
 }
@@ -60,7 +59,7 @@ PlayerIdentity Simulator::MakeIdentity(int index, bool renderer_only) const
 {
     PlayerIdentity identity;
     identity.address = AddressAfter(options_.address, index);
-    const std::string display = renderer_only                  ? "LCD"
+    const std::string display = renderer_only               ? "LCD"
                                 : options_.displays.empty() ? Cycle(kDefaultDisplays, index)
                                                             : Cycle(options_.displays, index);
     identity.display = *Display::FindModel(display);
@@ -78,9 +77,10 @@ PlayerIdentity Simulator::MakeIdentity(int index, bool renderer_only) const
     const std::uint64_t a = Mix(options_.seed, identity.address);
     const std::uint64_t b = Mix(a, "udn");
     char udn[64];
-    std::snprintf(udn, sizeof udn, "uuid:%08x-%04x-4%03x-8%03x-%012llx", static_cast<unsigned>(a >> 32),
-                  static_cast<unsigned>(a >> 16) & 0xFFFF, static_cast<unsigned>(a) & 0xFFF,
-                  static_cast<unsigned>(b >> 52) & 0xFFF, static_cast<unsigned long long>(b & 0xFFFFFFFFFFFFull));
+    std::snprintf(udn, sizeof udn, "uuid:%08x-%04x-4%03x-8%03x-%012llx",
+                  static_cast<unsigned>(a >> 32), static_cast<unsigned>(a >> 16) & 0xFFFF,
+                  static_cast<unsigned>(a) & 0xFFF, static_cast<unsigned>(b >> 52) & 0xFFF,
+                  static_cast<unsigned long long>(b & 0xFFFFFFFFFFFFull));
     identity.udn = udn;
     char mac[32];
     std::snprintf(mac, sizeof mac, "00:0D:4B:%02X:%02X:%02X", static_cast<unsigned>(b >> 16) & 0xFF,
@@ -99,7 +99,8 @@ HRESULT Simulator::Start()
     const int devices = options_.players + (options_.renderer_only ? 1 : 0);
     for (int i = 0; i < devices; ++i) {
         const bool renderer_only = i == options_.players;
-        auto player = std::make_unique<Player>(loop_, MakeIdentity(i, renderer_only), *library_, options_.upgrade);
+        auto player = std::make_unique<Player>(loop_, MakeIdentity(i, renderer_only), *library_,
+                                               options_.upgrade);
         if (options_.no_server)
             player->DisconnectServer();
         if (options_.setup_required) {
@@ -160,7 +161,10 @@ HRESULT Simulator::WatchSignals()
     return S_OK;
 }
 
-void Simulator::Run() { loop_.Run(); }
+void Simulator::Run()
+{
+    loop_.Run();
+}
 
 Player* Simulator::FindPlayer(std::string_view address)
 {

@@ -10,7 +10,10 @@
 namespace velk::sim {
 namespace {
 
-SketchResult Error(std::string text) { return SketchResult{{"sketch: " + std::move(text)}, false}; }
+SketchResult Error(std::string text)
+{
+    return SketchResult{{"sketch: " + std::move(text)}, false};
+}
 
 // The verb's numbers, all of them clamped to the drawing range.
 template <std::size_t N>
@@ -23,8 +26,8 @@ std::optional<std::array<int, N>> Numbers(const std::vector<std::string>& words)
         auto value = ParseInteger(words[i + 1], -1000000000, 1000000000);
         if (!value)
             return std::nullopt;
-        numbers[i] = static_cast<int>(std::clamp<std::int64_t>(*value, -FrameBuffer::kCoordinateLimit,
-                                                               FrameBuffer::kCoordinateLimit));
+        numbers[i] = static_cast<int>(std::clamp<std::int64_t>(
+            *value, -FrameBuffer::kCoordinateLimit, FrameBuffer::kCoordinateLimit));
     }
     return numbers;
 }

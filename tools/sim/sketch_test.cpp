@@ -47,7 +47,8 @@ TEST(Sketch, FontListAndFontSelection)
     EXPECT_EQ(list.lines[0], "1 - SystemFont8");
     Sketch::Run("-c font 3", display, 1);
     EXPECT_EQ(display.font(), 3);
-    EXPECT_EQ(Sketch::Run("-c font 4", display, 1).lines, std::vector<std::string>{"sketch: no font 4"});
+    EXPECT_EQ(Sketch::Run("-c font 4", display, 1).lines,
+              std::vector<std::string>{"sketch: no font 4"});
     EXPECT_EQ(display.font(), 3);
 }
 

@@ -35,8 +35,8 @@ std::string TerminalView::Render(const FrameBuffer& frame, int columns)
     for (int y = 0; y < frame.height(); y += 2) {
         text += "│";
         for (int x = 0; x < frame.width(); x += step) {
-            const int index = (lit(x, y) ? 1 : 0) | (lit(x + half, y) ? 2 : 0) | (lit(x, y + 1) ? 4 : 0) |
-                              (lit(x + half, y + 1) ? 8 : 0);
+            const int index = (lit(x, y) ? 1 : 0) | (lit(x + half, y) ? 2 : 0) |
+                              (lit(x, y + 1) ? 4 : 0) | (lit(x + half, y + 1) ? 8 : 0);
             text += kQuadrants[index];
         }
         text += "│\n";

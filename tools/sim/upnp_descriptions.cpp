@@ -5,12 +5,13 @@
 namespace velk::sim {
 namespace {
 
-std::string Service(std::string_view type, std::string_view id, std::string_view scpd, const std::string& prefix)
+std::string Service(std::string_view type, std::string_view id, std::string_view scpd,
+                    const std::string& prefix)
 {
     return "<service><serviceType>urn:schemas-upnp-org:service:" + std::string(type) +
-           ":1</serviceType><serviceId>urn:upnp-org:serviceId:" + std::string(id) + "</serviceId><SCPDURL>/" +
-           std::string(scpd) + "</SCPDURL><controlURL>" + prefix + "/" + std::string(id) +
-           "/control</controlURL><eventSubURL>" + prefix + "/" + std::string(id) +
+           ":1</serviceType><serviceId>urn:upnp-org:serviceId:" + std::string(id) +
+           "</serviceId><SCPDURL>/" + std::string(scpd) + "</SCPDURL><controlURL>" + prefix + "/" +
+           std::string(id) + "/control</controlURL><eventSubURL>" + prefix + "/" + std::string(id) +
            "/event</eventSubURL></service>";
 }
 
@@ -200,22 +201,47 @@ std::string UpnpDescriptions::Device(const RendererDescription& device)
     return "<?xml version=\"1.0\"?>\n<root xmlns=\"urn:schemas-upnp-org:device-1-0\">"
            "<specVersion><major>1</major><minor>0</minor></specVersion><device>"
            "<deviceType>urn:schemas-upnp-org:device:MediaRenderer:1</deviceType>"
-           "<friendlyName>" + XmlEscape(device.friendly_name) + "</friendlyName>"
-           "<manufacturer>" + XmlEscape(device.manufacturer) + "</manufacturer>"
-           "<modelDescription>" + XmlEscape(device.model_description) + "</modelDescription>"
-           "<modelName>" + XmlEscape(device.model_name) + "</modelName>"
-           "<modelNumber>" + XmlEscape(device.model_number) + "</modelNumber>"
-           "<UDN>" + XmlEscape(device.udn) + "</UDN>"
-           "<presentationURL>" + XmlEscape(device.presentation_url) + "</presentationURL>"
+           "<friendlyName>" +
+           XmlEscape(device.friendly_name) +
+           "</friendlyName>"
+           "<manufacturer>" +
+           XmlEscape(device.manufacturer) +
+           "</manufacturer>"
+           "<modelDescription>" +
+           XmlEscape(device.model_description) +
+           "</modelDescription>"
+           "<modelName>" +
+           XmlEscape(device.model_name) +
+           "</modelName>"
+           "<modelNumber>" +
+           XmlEscape(device.model_number) +
+           "</modelNumber>"
+           "<UDN>" +
+           XmlEscape(device.udn) +
+           "</UDN>"
+           "<presentationURL>" +
+           XmlEscape(device.presentation_url) +
+           "</presentationURL>"
            "<serviceList>" +
            Service("AVTransport", "AVTransport", kAvTransportScpd, device.url_prefix) +
-           Service("RenderingControl", "RenderingControl", kRenderingControlScpd, device.url_prefix) +
-           Service("ConnectionManager", "ConnectionManager", kConnectionManagerScpd, device.url_prefix) +
+           Service("RenderingControl", "RenderingControl", kRenderingControlScpd,
+                   device.url_prefix) +
+           Service("ConnectionManager", "ConnectionManager", kConnectionManagerScpd,
+                   device.url_prefix) +
            "</serviceList></device></root>\n";
 }
 
-std::string_view UpnpDescriptions::AvTransport() { return kAvTransport; }
-std::string_view UpnpDescriptions::RenderingControl() { return kRenderingControl; }
-std::string_view UpnpDescriptions::ConnectionManager() { return kConnectionManager; }
+std::string_view UpnpDescriptions::AvTransport()
+{
+    return kAvTransport;
+}
+std::string_view UpnpDescriptions::RenderingControl()
+{
+    return kRenderingControl;
+}
+std::string_view UpnpDescriptions::ConnectionManager()
+{
+    return kConnectionManager;
+}
 
 } // namespace velk::sim

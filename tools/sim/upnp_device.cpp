@@ -6,8 +6,8 @@ namespace {
 constexpr const char* kAvTransportType = "urn:schemas-upnp-org:service:AVTransport:1";
 constexpr const char* kRenderingControlType = "urn:schemas-upnp-org:service:RenderingControl:1";
 constexpr const char* kConnectionManagerType = "urn:schemas-upnp-org:service:ConnectionManager:1";
-constexpr const char* kSinkProtocols =
-    "http-get:*:audio/mpeg:*,http-get:*:audio/mp4:*,http-get:*:audio/x-ms-wma:*,http-get:*:audio/flac:*";
+constexpr const char* kSinkProtocols = "http-get:*:audio/mpeg:*,http-get:*:audio/"
+                                       "mp4:*,http-get:*:audio/x-ms-wma:*,http-get:*:audio/flac:*";
 constexpr int kDefaultVolume = 40;
 
 // UPnP error codes the actions answer with.
@@ -40,30 +40,31 @@ guint UintArgument(GUPnPServiceAction* action, const char* name)
 bool AnswerQuestion(GUPnPServiceAction* action, const std::string& name, const RendererState& now)
 {
     if (name == "GetTransportInfo") {
-        gupnp_service_action_set(action, "CurrentTransportState", G_TYPE_STRING, now.transport_state.c_str(),
-                                 "CurrentTransportStatus", G_TYPE_STRING, "OK", "CurrentSpeed", G_TYPE_STRING, "1",
-                                 nullptr);
+        gupnp_service_action_set(action, "CurrentTransportState", G_TYPE_STRING,
+                                 now.transport_state.c_str(), "CurrentTransportStatus",
+                                 G_TYPE_STRING, "OK", "CurrentSpeed", G_TYPE_STRING, "1", nullptr);
     } else if (name == "GetPositionInfo") {
-        gupnp_service_action_set(action, "Track", G_TYPE_UINT, static_cast<guint>(now.current_track),
-                                 "TrackDuration", G_TYPE_STRING, now.track_duration.c_str(), "TrackMetaData",
-                                 G_TYPE_STRING, now.track_metadata.c_str(), "TrackURI", G_TYPE_STRING,
-                                 now.track_uri.c_str(), "RelTime", G_TYPE_STRING, now.position.c_str(), "AbsTime",
-                                 G_TYPE_STRING, now.position.c_str(), "RelCount", G_TYPE_INT, 2147483647,
-                                 "AbsCount", G_TYPE_INT, 2147483647, nullptr);
+        gupnp_service_action_set(
+            action, "Track", G_TYPE_UINT, static_cast<guint>(now.current_track), "TrackDuration",
+            G_TYPE_STRING, now.track_duration.c_str(), "TrackMetaData", G_TYPE_STRING,
+            now.track_metadata.c_str(), "TrackURI", G_TYPE_STRING, now.track_uri.c_str(), "RelTime",
+            G_TYPE_STRING, now.position.c_str(), "AbsTime", G_TYPE_STRING, now.position.c_str(),
+            "RelCount", G_TYPE_INT, 2147483647, "AbsCount", G_TYPE_INT, 2147483647, nullptr);
     } else if (name == "GetMediaInfo") {
-        gupnp_service_action_set(action, "NrTracks", G_TYPE_UINT, static_cast<guint>(now.number_of_tracks),
-                                 "MediaDuration", G_TYPE_STRING, "NOT_IMPLEMENTED", "CurrentURI", G_TYPE_STRING,
-                                 now.track_uri.c_str(), "CurrentURIMetaData", G_TYPE_STRING,
-                                 now.track_metadata.c_str(), "NextURI", G_TYPE_STRING, "", "NextURIMetaData",
-                                 G_TYPE_STRING, "", "PlayMedium", G_TYPE_STRING, "NETWORK", "RecordMedium",
-                                 G_TYPE_STRING, "NOT_IMPLEMENTED", "WriteStatus", G_TYPE_STRING, "NOT_IMPLEMENTED",
-                                 nullptr);
+        gupnp_service_action_set(
+            action, "NrTracks", G_TYPE_UINT, static_cast<guint>(now.number_of_tracks),
+            "MediaDuration", G_TYPE_STRING, "NOT_IMPLEMENTED", "CurrentURI", G_TYPE_STRING,
+            now.track_uri.c_str(), "CurrentURIMetaData", G_TYPE_STRING, now.track_metadata.c_str(),
+            "NextURI", G_TYPE_STRING, "", "NextURIMetaData", G_TYPE_STRING, "", "PlayMedium",
+            G_TYPE_STRING, "NETWORK", "RecordMedium", G_TYPE_STRING, "NOT_IMPLEMENTED",
+            "WriteStatus", G_TYPE_STRING, "NOT_IMPLEMENTED", nullptr);
     } else if (name == "GetDeviceCapabilities") {
-        gupnp_service_action_set(action, "PlayMedia", G_TYPE_STRING, "NETWORK", "RecMedia", G_TYPE_STRING,
-                                 "NOT_IMPLEMENTED", "RecQualityModes", G_TYPE_STRING, "NOT_IMPLEMENTED", nullptr);
+        gupnp_service_action_set(action, "PlayMedia", G_TYPE_STRING, "NETWORK", "RecMedia",
+                                 G_TYPE_STRING, "NOT_IMPLEMENTED", "RecQualityModes", G_TYPE_STRING,
+                                 "NOT_IMPLEMENTED", nullptr);
     } else if (name == "GetTransportSettings") {
-        gupnp_service_action_set(action, "PlayMode", G_TYPE_STRING, now.play_mode.c_str(), "RecQualityMode",
-                                 G_TYPE_STRING, "NOT_IMPLEMENTED", nullptr);
+        gupnp_service_action_set(action, "PlayMode", G_TYPE_STRING, now.play_mode.c_str(),
+                                 "RecQualityMode", G_TYPE_STRING, "NOT_IMPLEMENTED", nullptr);
     } else {
         return false;
     }
@@ -99,13 +100,14 @@ GUPnPService* UpnpDevice::TakeService(const char* type, std::initializer_list<co
     GUPnPService* service = GUPNP_SERVICE(info);
     // gupnp answers "Invalid Action" unless a handler is connected for the action's own detail.
     for (const char* action : actions)
-        g_signal_connect(service, (std::string("action-invoked::") + action).c_str(), G_CALLBACK(&UpnpDevice::OnAction), this);
+        g_signal_connect(service, (std::string("action-invoked::") + action).c_str(),
+                         G_CALLBACK(&UpnpDevice::OnAction), this);
     g_signal_connect(service, "query-variable", G_CALLBACK(&UpnpDevice::OnQueryVariable), this);
     return service;
 }
 
-bool UpnpDevice::Create(GUPnPContext* context, const std::string& folder, const std::string& description_file,
-                        std::string& error)
+bool UpnpDevice::Create(GUPnPContext* context, const std::string& folder,
+                        const std::string& description_file, std::string& error)
 {
     GError* failure = nullptr;
     root_ = gupnp_root_device_new(context, description_file.c_str(), folder.c_str(), &failure);
@@ -114,14 +116,18 @@ bool UpnpDevice::Create(GUPnPContext* context, const std::string& folder, const 
         g_clear_error(&failure);
         return false;
     }
-    gssdp_resource_group_set_max_age(gupnp_root_device_get_ssdp_resource_group(root_), kMaxAgeSeconds);
-    av_transport_ = TakeService(kAvTransportType, {"GetMediaInfo", "GetTransportInfo", "GetPositionInfo",
-                                                   "GetDeviceCapabilities", "GetTransportSettings", "Stop", "Play",
-                                                   "Pause", "Next", "Previous", "SetPlayMode"});
-    rendering_control_ = TakeService(kRenderingControlType,
-                                     {"ListPresets", "SelectPreset", "GetMute", "SetMute", "GetVolume", "SetVolume"});
-    connection_manager_ = TakeService(kConnectionManagerType,
-                                      {"GetProtocolInfo", "GetCurrentConnectionIDs", "GetCurrentConnectionInfo"});
+    gssdp_resource_group_set_max_age(gupnp_root_device_get_ssdp_resource_group(root_),
+                                     kMaxAgeSeconds);
+    av_transport_ =
+        TakeService(kAvTransportType, {"GetMediaInfo", "GetTransportInfo", "GetPositionInfo",
+                                       "GetDeviceCapabilities", "GetTransportSettings", "Stop",
+                                       "Play", "Pause", "Next", "Previous", "SetPlayMode"});
+    rendering_control_ =
+        TakeService(kRenderingControlType, {"ListPresets", "SelectPreset", "GetMute", "SetMute",
+                                            "GetVolume", "SetVolume"});
+    connection_manager_ =
+        TakeService(kConnectionManagerType,
+                    {"GetProtocolInfo", "GetCurrentConnectionIDs", "GetCurrentConnectionInfo"});
     if (!av_transport_ || !rendering_control_ || !connection_manager_) {
         error = "a service is missing from the device description";
         return false;
@@ -139,10 +145,12 @@ void UpnpDevice::Update(const RendererState& state)
 {
     const std::string transport = AvTransportLastChange(state, &state_);
     if (!transport.empty())
-        gupnp_service_notify(av_transport_, "LastChange", G_TYPE_STRING, transport.c_str(), nullptr);
+        gupnp_service_notify(av_transport_, "LastChange", G_TYPE_STRING, transport.c_str(),
+                             nullptr);
     const std::string rendering = RenderingControlLastChange(state, &state_);
     if (!rendering.empty())
-        gupnp_service_notify(rendering_control_, "LastChange", G_TYPE_STRING, rendering.c_str(), nullptr);
+        gupnp_service_notify(rendering_control_, "LastChange", G_TYPE_STRING, rendering.c_str(),
+                             nullptr);
     state_ = state;
 }
 
@@ -151,7 +159,8 @@ bool UpnpDevice::OnPlayer(const std::function<void(Player&)>& task)
     return loop_.Invoke([this, &task] { task(player_); });
 }
 
-void UpnpDevice::OnQueryVariable(GUPnPService* service, char* variable, GValue* value, gpointer self)
+void UpnpDevice::OnQueryVariable(GUPnPService* service, char* variable, GValue* value,
+                                 gpointer self)
 {
     auto* device = static_cast<UpnpDevice*>(self);
     const std::string name = variable;
@@ -192,7 +201,8 @@ void UpnpDevice::AvTransportAction(GUPnPServiceAction* action, const std::string
     bool done = true;
     if (name == "Play") {
         if (StringArgument(action, "Speed") != "1") {
-            gupnp_service_action_return_error(action, kPlaySpeedNotSupported, "Play speed not supported");
+            gupnp_service_action_return_error(action, kPlaySpeedNotSupported,
+                                              "Play speed not supported");
             return;
         }
         done = OnPlayer([&refused](Player& player) {
@@ -216,7 +226,8 @@ void UpnpDevice::AvTransportAction(GUPnPServiceAction* action, const std::string
     } else if (name == "SetPlayMode") {
         auto mode = PlayModeFromWord(StringArgument(action, "NewPlayMode"));
         if (!mode) {
-            gupnp_service_action_return_error(action, kPlayModeNotSupported, "Play mode not supported");
+            gupnp_service_action_return_error(action, kPlayModeNotSupported,
+                                              "Play mode not supported");
             return;
         }
         done = OnPlayer([&mode](Player& player) {
@@ -235,7 +246,8 @@ void UpnpDevice::AvTransportAction(GUPnPServiceAction* action, const std::string
     if (!done)
         gupnp_service_action_return_error(action, kActionFailed, "Action Failed");
     else if (refused)
-        gupnp_service_action_return_error(action, kTransitionNotAvailable, "Transition not available");
+        gupnp_service_action_return_error(action, kTransitionNotAvailable,
+                                          "Transition not available");
     else
         gupnp_service_action_return_success(action);
 }
@@ -243,7 +255,8 @@ void UpnpDevice::AvTransportAction(GUPnPServiceAction* action, const std::string
 void UpnpDevice::RenderingControlAction(GUPnPServiceAction* action, const std::string& name)
 {
     if (name == "ListPresets") {
-        gupnp_service_action_set(action, "CurrentPresetNameList", G_TYPE_STRING, "FactoryDefaults", nullptr);
+        gupnp_service_action_set(action, "CurrentPresetNameList", G_TYPE_STRING, "FactoryDefaults",
+                                 nullptr);
         gupnp_service_action_return_success(action);
         return;
     }
@@ -273,9 +286,11 @@ void UpnpDevice::RenderingControlAction(GUPnPServiceAction* action, const std::s
             muted = player.muted();
         });
         if (done && name == "GetVolume")
-            gupnp_service_action_set(action, "CurrentVolume", G_TYPE_UINT, static_cast<guint>(volume), nullptr);
+            gupnp_service_action_set(action, "CurrentVolume", G_TYPE_UINT,
+                                     static_cast<guint>(volume), nullptr);
         else if (done)
-            gupnp_service_action_set(action, "CurrentMute", G_TYPE_BOOLEAN, muted ? TRUE : FALSE, nullptr);
+            gupnp_service_action_set(action, "CurrentMute", G_TYPE_BOOLEAN, muted ? TRUE : FALSE,
+                                     nullptr);
     } else if (name == "SetVolume") {
         const guint desired = UintArgument(action, "DesiredVolume");
         if (desired > static_cast<guint>(Player::kMaxVolume)) {
@@ -298,20 +313,22 @@ void UpnpDevice::RenderingControlAction(GUPnPServiceAction* action, const std::s
 void UpnpDevice::ConnectionManagerAction(GUPnPServiceAction* action, const std::string& name)
 {
     if (name == "GetProtocolInfo") {
-        gupnp_service_action_set(action, "Source", G_TYPE_STRING, "", "Sink", G_TYPE_STRING, kSinkProtocols, nullptr);
+        gupnp_service_action_set(action, "Source", G_TYPE_STRING, "", "Sink", G_TYPE_STRING,
+                                 kSinkProtocols, nullptr);
     } else if (name == "GetCurrentConnectionIDs") {
         gupnp_service_action_set(action, "ConnectionIDs", G_TYPE_STRING, "0", nullptr);
     } else if (name == "GetCurrentConnectionInfo") {
         gint id = -1;
         gupnp_service_action_get(action, "ConnectionID", G_TYPE_INT, &id, nullptr);
         if (id != 0) {
-            gupnp_service_action_return_error(action, kInvalidConnection, "Invalid connection reference");
+            gupnp_service_action_return_error(action, kInvalidConnection,
+                                              "Invalid connection reference");
             return;
         }
-        gupnp_service_action_set(action, "RcsID", G_TYPE_INT, 0, "AVTransportID", G_TYPE_INT, 0, "ProtocolInfo",
-                                 G_TYPE_STRING, "", "PeerConnectionManager", G_TYPE_STRING, "", "PeerConnectionID",
-                                 G_TYPE_INT, -1, "Direction", G_TYPE_STRING, "Input", "Status", G_TYPE_STRING, "OK",
-                                 nullptr);
+        gupnp_service_action_set(action, "RcsID", G_TYPE_INT, 0, "AVTransportID", G_TYPE_INT, 0,
+                                 "ProtocolInfo", G_TYPE_STRING, "", "PeerConnectionManager",
+                                 G_TYPE_STRING, "", "PeerConnectionID", G_TYPE_INT, -1, "Direction",
+                                 G_TYPE_STRING, "Input", "Status", G_TYPE_STRING, "OK", nullptr);
     } else {
         gupnp_service_action_return_error(action, kInvalidAction, "Invalid Action");
         return;

@@ -27,15 +27,16 @@ public:
 
     // description_file: the device description in folder, which also holds the service
     // descriptions. false with the reason in error.
-    bool Create(GUPnPContext* context, const std::string& folder, const std::string& description_file,
-                std::string& error);
+    bool Create(GUPnPContext* context, const std::string& folder,
+                const std::string& description_file, std::string& error);
     void Update(const RendererState& state);
     // Announces the device, or says goodbye.
     void SetAvailable(bool available);
 
 private:
     static void OnAction(GUPnPService* service, GUPnPServiceAction* action, gpointer self);
-    static void OnQueryVariable(GUPnPService* service, char* variable, GValue* value, gpointer self);
+    static void OnQueryVariable(GUPnPService* service, char* variable, GValue* value,
+                                gpointer self);
 
     void AvTransportAction(GUPnPServiceAction* action, const std::string& name);
     void RenderingControlAction(GUPnPServiceAction* action, const std::string& name);

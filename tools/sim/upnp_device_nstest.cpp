@@ -33,7 +33,8 @@ std::string Unescape(std::string text)
     const std::pair<const char*, const char*> kEntities[] = {
         {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&apos;", "'"}, {"&amp;", "&"}};
     for (const auto& [entity, character] : kEntities) {
-        for (std::size_t at = text.find(entity); at != std::string::npos; at = text.find(entity, at + 1))
+        for (std::size_t at = text.find(entity); at != std::string::npos;
+             at = text.find(entity, at + 1))
             text.replace(at, std::strlen(entity), character);
     }
     return text;
@@ -82,14 +83,16 @@ int ConnectTcp(const std::string& host, int port)
 }
 
 // One HTTP exchange on a fresh connection ("Connection: close"): the whole response.
-std::string Http(const Url& url, const std::string& method, const std::string& headers, const std::string& body = {})
+std::string Http(const Url& url, const std::string& method, const std::string& headers,
+                 const std::string& body = {})
 {
     const int fd = ConnectTcp(url.host, url.port);
     if (fd < 0)
         return {};
     const std::string request = method + " " + url.path + " HTTP/1.1\r\nHost: " + url.host + ":" +
                                 std::to_string(url.port) + "\r\nConnection: close\r\n" + headers +
-                                "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+                                "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" +
+                                body;
     (void)send(fd, request.data(), request.size(), MSG_NOSIGNAL);
     std::string response;
     char chunk[65536];
@@ -109,10 +112,13 @@ std::string Soap(const Url& control, const std::string& service, const std::stri
     const std::string type = "urn:schemas-upnp-org:service:" + service + ":1";
     const std::string body =
         "<?xml version=\"1.0\"?><s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\" "
-        "s:encodingStyle=\"http://schemas.xmlsoap.org/soap/encoding/\"><s:Body><u:" + action + " xmlns:u=\"" + type +
-        "\">" + arguments + "</u:" + action + "></s:Body></s:Envelope>";
-    return Http(control, "POST", "Content-Type: text/xml; charset=\"utf-8\"\r\nSOAPAction: \"" + type + "#" + action +
-                                     "\"\r\n", body);
+        "s:encodingStyle=\"http://schemas.xmlsoap.org/soap/encoding/\"><s:Body><u:" +
+        action + " xmlns:u=\"" + type + "\">" + arguments + "</u:" + action +
+        "></s:Body></s:Envelope>";
+    return Http(control, "POST",
+                "Content-Type: text/xml; charset=\"utf-8\"\r\nSOAPAction: \"" + type + "#" +
+                    action + "\"\r\n",
+                body);
 }
 
 // A UDP socket on loopback for SSDP: searches, and (when joined) the group's announcements.
@@ -142,13 +148,16 @@ public:
 
     void Search(const std::string& target)
     {
-        const std::string message = "M-SEARCH * HTTP/1.1\r\nHOST: 239.255.255.250:1900\r\nMAN: \"ssdp:discover\"\r\n"
-                                    "MX: 1\r\nST: " + target + "\r\n\r\n";
+        const std::string message =
+            "M-SEARCH * HTTP/1.1\r\nHOST: 239.255.255.250:1900\r\nMAN: \"ssdp:discover\"\r\n"
+            "MX: 1\r\nST: " +
+            target + "\r\n\r\n";
         sockaddr_in group{};
         group.sin_family = AF_INET;
         group.sin_port = htons(kSsdpPort);
         inet_pton(AF_INET, kSsdpGroup, &group.sin_addr);
-        sendto(fd_, message.data(), message.size(), 0, reinterpret_cast<sockaddr*>(&group), sizeof group);
+        sendto(fd_, message.data(), message.size(), 0, reinterpret_cast<sockaddr*>(&group),
+               sizeof group);
     }
 
     // The next datagram; empty after the safety time.
@@ -168,7 +177,8 @@ private:
 std::string Header(const std::string& message, const std::string& name)
 {
     std::smatch match;
-    if (!std::regex_search(message, match, std::regex("\r\n" + name + ": *([^\r]*)\r\n", std::regex::icase)))
+    if (!std::regex_search(message, match,
+                           std::regex("\r\n" + name + ": *([^\r]*)\r\n", std::regex::icase)))
         return {};
     return match[1];
 }
@@ -195,19 +205,24 @@ public:
         close(listen_fd_);
     }
 
-    std::string callback() const { return "<http://127.0.0.1:" + std::to_string(port_) + "/event>"; }
+    std::string callback() const
+    {
+        return "<http://127.0.0.1:" + std::to_string(port_) + "/event>";
+    }
 
     // The body of the next NOTIFY; empty after the safety time.
     std::string Next()
     {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kSafetyMs);
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(kSafetyMs);
         for (;;) {
             for (auto& [fd, buffer] : clients_) {
                 std::string body;
                 if (TakeRequest(fd, buffer, body))
                     return body;
             }
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
             if (left.count() <= 0)
                 return {};
             std::vector<pollfd> fds = {{listen_fd_, POLLIN, 0}};
@@ -270,7 +285,8 @@ protected:
         ASSERT_TRUE(sim_.ready()) << "velk-sim did not start";
         for (const auto& line : sim_.Control("players")) {
             std::smatch match;
-            ASSERT_TRUE(std::regex_match(line, match, std::regex("([^\t]+)\t[^\t]*\t[^\t]*\t[^\t]*\t[^\t]*\t([^\t]+)\t.*")));
+            ASSERT_TRUE(std::regex_match(
+                line, match, std::regex("([^\t]+)\t[^\t]*\t[^\t]*\t[^\t]*\t[^\t]*\t([^\t]+)\t.*")));
             udns_[match[1]] = match[2];
         }
         // Every device answers a search with the location of its description.
@@ -294,7 +310,8 @@ protected:
     {
         const std::string description = Description(address);
         std::smatch match;
-        std::regex pattern("<serviceId>urn:upnp-org:serviceId:" + service + "</serviceId>.*?<" + kind + ">([^<]*)</" + kind + ">");
+        std::regex pattern("<serviceId>urn:upnp-org:serviceId:" + service + "</serviceId>.*?<" +
+                           kind + ">([^<]*)</" + kind + ">");
         EXPECT_TRUE(std::regex_search(description, match, pattern)) << description;
         Url url = ParseUrl(locations_[udns_[address]]);
         url.path = match[1];
@@ -307,7 +324,9 @@ protected:
     {
         std::smatch song;
         const std::string state = State(address);
-        return std::regex_search(state, song, std::regex("\"current_song\":\"([^\"]*)\"")) ? std::string(song[1]) : "";
+        return std::regex_search(state, song, std::regex("\"current_song\":\"([^\"]*)\""))
+                   ? std::string(song[1])
+                   : "";
     }
 
     // The title in the DIDL-Lite track metadata of a LastChange document; the item must carry
@@ -315,10 +334,12 @@ protected:
     static std::string TrackTitle(const std::string& last_change)
     {
         std::smatch metadata;
-        if (!std::regex_search(last_change, metadata, std::regex("<CurrentTrackMetaData val=\"([^\"]*)\"/>")))
+        if (!std::regex_search(last_change, metadata,
+                               std::regex("<CurrentTrackMetaData val=\"([^\"]*)\"/>")))
             return "(no metadata)";
         const std::string didl = Unescape(metadata[1]);
-        if (!std::regex_search(didl, std::regex("<item id=\"\\d+\"")) || didl.find("<res ") == std::string::npos)
+        if (!std::regex_search(didl, std::regex("<item id=\"\\d+\"")) ||
+            didl.find("<res ") == std::string::npos)
             return "(malformed item) " + didl;
         return Unescape(Element(didl, "dc:title"));
     }
@@ -346,14 +367,16 @@ TEST_F(UpnpTest, EveryDeviceIsFoundWithItsDescription)
         const std::string address = sim_.address(c.device);
         SCOPED_TRACE(address);
         const std::string description = Description(address);
-        EXPECT_EQ(Element(description, "deviceType"), "urn:schemas-upnp-org:device:MediaRenderer:1");
+        EXPECT_EQ(Element(description, "deviceType"),
+                  "urn:schemas-upnp-org:device:MediaRenderer:1");
         EXPECT_EQ(Element(description, "manufacturer"), c.manufacturer);
         EXPECT_EQ(Element(description, "modelNumber"), c.model_number);
         EXPECT_EQ(Element(description, "friendlyName"), c.friendly_name);
         EXPECT_EQ(Element(description, "UDN"), udns_[address]);
         EXPECT_EQ(Element(description, "presentationURL"), "http://" + address + "/");
         for (const char* service : {"AVTransport", "RenderingControl", "ConnectionManager"})
-            EXPECT_NE(description.find(std::string("urn:upnp-org:serviceId:") + service), std::string::npos);
+            EXPECT_NE(description.find(std::string("urn:upnp-org:serviceId:") + service),
+                      std::string::npos);
         PlayerSocket shell(address);
         EXPECT_EQ(shell.connected(), c.has_shell);
     }
@@ -363,8 +386,9 @@ TEST_F(UpnpTest, LastChangeFollowsTransportPlayModeAndTrack)
 {
     const std::string address = sim_.address();
     EventReceiver events;
-    const std::string subscribed = Http(ServiceUrl(address, "AVTransport", "eventSubURL"), "SUBSCRIBE",
-                                        "Callback: " + events.callback() + "\r\nNT: upnp:event\r\nTimeout: Second-300\r\n");
+    const std::string subscribed =
+        Http(ServiceUrl(address, "AVTransport", "eventSubURL"), "SUBSCRIBE",
+             "Callback: " + events.callback() + "\r\nNT: upnp:event\r\nTimeout: Second-300\r\n");
     ASSERT_TRUE(subscribed.starts_with("HTTP/1.1 200")) << subscribed;
     // The first event holds every variable: stopped, with the first queued song as the track.
     const std::string initial = Unescape(events.NextWith("TransportState"));
@@ -375,7 +399,8 @@ TEST_F(UpnpTest, LastChangeFollowsTransportPlayModeAndTrack)
     rcp.Greeting();
     rcp.EnterRcp();
     rcp.Rcp("Play");
-    EXPECT_FALSE(events.NextWith("<TransportState val=\"PLAYING\"/>").empty()) << "no LastChange after Play";
+    EXPECT_FALSE(events.NextWith("<TransportState val=\"PLAYING\"/>").empty())
+        << "no LastChange after Play";
     rcp.Rcp("Next");
     const std::string next = Unescape(events.NextWith("CurrentTrackMetaData"));
     ASSERT_FALSE(next.empty()) << "no LastChange after Next";
@@ -383,8 +408,8 @@ TEST_F(UpnpTest, LastChangeFollowsTransportPlayModeAndTrack)
     EXPECT_NE(next.find("<CurrentTrack val=\"2\"/>"), std::string::npos) << next;
 
     // An action through UPnP changes the player, and the event follows.
-    const std::string paused = Soap(ServiceUrl(address, "AVTransport", "controlURL"), "AVTransport", "Pause",
-                                    "<InstanceID>0</InstanceID>");
+    const std::string paused = Soap(ServiceUrl(address, "AVTransport", "controlURL"), "AVTransport",
+                                    "Pause", "<InstanceID>0</InstanceID>");
     EXPECT_TRUE(paused.starts_with("HTTP/1.1 200")) << paused;
     EXPECT_FALSE(events.NextWith("PAUSED_PLAYBACK").empty());
     EXPECT_NE(State(address).find("\"transport\":\"Pause\""), std::string::npos);
@@ -394,8 +419,9 @@ TEST_F(UpnpTest, LastChangeFollowsTransportPlayModeAndTrack)
     EXPECT_FALSE(events.NextWith("<CurrentPlayMode val=\"REPEAT_ALL\"/>").empty());
     EXPECT_EQ(rcp.Rcp("Repeat", true), std::vector<std::string>{"Repeat: all"});
 
-    const std::string refused = Soap(ServiceUrl(address, "AVTransport", "controlURL"), "AVTransport", "SetPlayMode",
-                                     "<InstanceID>0</InstanceID><NewPlayMode>INTRO</NewPlayMode>");
+    const std::string refused =
+        Soap(ServiceUrl(address, "AVTransport", "controlURL"), "AVTransport", "SetPlayMode",
+             "<InstanceID>0</InstanceID><NewPlayMode>INTRO</NewPlayMode>");
     EXPECT_NE(refused.find("<errorCode>712</errorCode>"), std::string::npos) << refused;
 }
 
@@ -403,8 +429,9 @@ TEST_F(UpnpTest, RenderingControlVolumeIsThePlayersVolume)
 {
     const std::string address = sim_.address(1);
     const Url control = ServiceUrl(address, "RenderingControl", "controlURL");
-    const std::string set = Soap(control, "RenderingControl", "SetVolume",
-                                 "<InstanceID>0</InstanceID><Channel>Master</Channel><DesiredVolume>33</DesiredVolume>");
+    const std::string set = Soap(
+        control, "RenderingControl", "SetVolume",
+        "<InstanceID>0</InstanceID><Channel>Master</Channel><DesiredVolume>33</DesiredVolume>");
     EXPECT_TRUE(set.starts_with("HTTP/1.1 200")) << set;
     PlayerSocket rcp(address);
     rcp.Greeting();

@@ -75,16 +75,20 @@ void UpnpHost::RunOnUpnpThread(std::function<void()> task)
 
 HRESULT UpnpHost::WriteDescriptions(const std::vector<bool>& renderer_only, std::string& error)
 {
-    std::string pattern = (std::filesystem::temp_directory_path() / "velk-sim-upnp-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "velk-sim-upnp-XXXXXX").string();
     if (!mkdtemp(pattern.data())) {
         error = "cannot create a folder for the device descriptions";
         return E_FAIL;
     }
     folder_ = pattern;
     const std::filesystem::path folder(folder_);
-    bool written = WriteFile(folder / UpnpDescriptions::kAvTransportScpd, UpnpDescriptions::AvTransport()) &&
-                   WriteFile(folder / UpnpDescriptions::kRenderingControlScpd, UpnpDescriptions::RenderingControl()) &&
-                   WriteFile(folder / UpnpDescriptions::kConnectionManagerScpd, UpnpDescriptions::ConnectionManager());
+    bool written =
+        WriteFile(folder / UpnpDescriptions::kAvTransportScpd, UpnpDescriptions::AvTransport()) &&
+        WriteFile(folder / UpnpDescriptions::kRenderingControlScpd,
+                  UpnpDescriptions::RenderingControl()) &&
+        WriteFile(folder / UpnpDescriptions::kConnectionManagerScpd,
+                  UpnpDescriptions::ConnectionManager());
     for (std::size_t i = 0; i < entries_.size(); ++i) {
         const Player& player = *entries_[i].player;
         RendererDescription description;
@@ -102,7 +106,8 @@ HRESULT UpnpHost::WriteDescriptions(const std::vector<bool>& renderer_only, std:
         description.model_number = player.identity().model;
         description.presentation_url = "http://" + player.identity().address + "/";
         description.url_prefix = "/" + DeviceId(player);
-        written = written && WriteFile(folder / (DeviceId(player) + ".xml"), UpnpDescriptions::Device(description));
+        written = written && WriteFile(folder / (DeviceId(player) + ".xml"),
+                                       UpnpDescriptions::Device(description));
     }
     if (!written) {
         error = "cannot write the device descriptions to " + folder_;
@@ -126,7 +131,8 @@ HRESULT UpnpHost::Start(const std::vector<Player*>& players, const std::vector<b
     thread_ = std::thread(&UpnpHost::ThreadMain, this, [this, &started, &initial] {
         GError* failure = nullptr;
         GInetAddress* address = g_inet_address_new_from_string(kLoopbackAddress);
-        GUPnPContext* context = gupnp_context_new_full(kInterface, address, 0, GSSDP_UDA_VERSION_1_0, &failure);
+        GUPnPContext* context =
+            gupnp_context_new_full(kInterface, address, 0, GSSDP_UDA_VERSION_1_0, &failure);
         g_object_unref(address);
         if (!context) {
             started.set_value(std::string("no UPnP on the loopback interface: ") +
@@ -139,12 +145,15 @@ HRESULT UpnpHost::Start(const std::vector<Player*>& players, const std::vector<b
             auto device = std::make_unique<UpnpDevice>(loop_, *entries_[i].player, initial[i]);
             std::string reason;
             if (!device->Create(context, folder_, DeviceId(*entries_[i].player) + ".xml", reason)) {
-                started.set_value("UPnP device of " + entries_[i].player->identity().address + ": " + reason);
+                started.set_value("UPnP device of " + entries_[i].player->identity().address +
+                                  ": " + reason);
                 return;
             }
-            device->SetAvailable(true);
             entries_[i].device = std::move(device);
         }
+        // Announced only once all exist: nobody can call an action of a half-built set.
+        for (auto& entry : entries_)
+            entry.device->SetAvailable(true);
         started.set_value({});
     });
     error = started.get_future().get();
@@ -156,7 +165,8 @@ HRESULT UpnpHost::Start(const std::vector<Player*>& players, const std::vector<b
         UpnpDevice* device = entry.device.get();
         Player* player = entry.player;
         entry.listener = player->state_listeners().Add([this, device, player] {
-            RunOnUpnpThread([device, state = RendererState::Of(*player)] { device->Update(state); });
+            RunOnUpnpThread(
+                [device, state = RendererState::Of(*player)] { device->Update(state); });
         });
     }
     return S_OK;

@@ -32,7 +32,8 @@ public:
 
     // One device per player; renderer_only[i] makes player i a renderer of another maker.
     // E_FAIL with the reason in error (no multicast on the loopback interface, ...).
-    HRESULT Start(const std::vector<Player*>& players, const std::vector<bool>& renderer_only, std::string& error);
+    HRESULT Start(const std::vector<Player*>& players, const std::vector<bool>& renderer_only,
+                  std::string& error);
     // Announces the player's device, or makes it say goodbye.
     void SetAvailable(const Player& player, bool available);
 
