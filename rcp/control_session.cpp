@@ -133,8 +133,8 @@ HRESULT CControlSession::Open(std::string_view host, FirmwareVersion minimum)
     }
 
     // No music server connected is not a failure of the session.
-    if (SUCCEEDED(Execute("GetConnectedServer")))
-        RefreshServer();
+    Execute("GetConnectedServer");
+    RefreshServer();
     return S_OK;
 }
 
