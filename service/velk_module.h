@@ -1,0 +1,72 @@
+// The velk program's process shell: the command line, self-registration with the systemd unit,
+// and the run of the service or plain server around the root object. The main thread is the
+// main apartment: the root object lives there and the loop there serves it, wakes on the
+// service control signals and ends on stop. main makes the one module of the process.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <ostream>
+#include <span>
+#include <string_view>
+
+#include "platform/event.h"
+#include "platform/hresult.h"
+#include "service/lock_monitor.h"
+
+namespace velk {
+
+class Apartment;
+class ControlSignals;
+class IVelkDataService;
+
+class CVelkModule {
+public:
+    enum class Action { Run, RegServer, UnregServer, Service };
+
+    // Plain-server mode: quiet time after the last external lock before the process ends.
+    static constexpr std::uint32_t kShutdownDelayMs = 5000;
+
+    // messages: where registration tells its failures and usage (standard error).
+    CVelkModule(std::filesystem::path program, std::ostream& messages,
+                std::uint32_t shutdown_delay_ms = kShutdownDelayMs);
+
+    // The action for the arguments after the program name: none is Run, or exactly one of
+    // "RegServer", "UnregServer", "Service" after "-", "--" or "/", in any case. nullopt for
+    // anything else.
+    static std::optional<Action> ParseCommandLine(std::span<const std::string_view> args);
+    // The running program's absolute path.
+    static std::filesystem::path ProgramPath();
+
+    // The whole program: parses, acts, and gives the exit status (0 done, 1 failed, 2 bad
+    // command line, with the usage on messages).
+    int Main(std::span<const std::string_view> args);
+
+    // Registers the classes, the AppID and the plug-in modules beside the program, after
+    // removing any installed service; as a service, also installs the unit and sets
+    // "LocalService".
+    HRESULT RegisterServer(bool service);
+    // Removes the service (stopping it), the plug-in modules' and the program's entries and
+    // "LocalService"; the component categories stay.
+    HRESULT UnregisterServer();
+    // Runs as the service when the AppID says so, otherwise as the plain server, until stopped.
+    HRESULT Run();
+
+    // The external locks of plain-server mode (client sessions of the automation server); any
+    // thread. Each returns the count after the change.
+    long Lock() { return locks_.Lock(); }
+    long Unlock() { return locks_.Unlock(); }
+
+private:
+    // The main loop: tasks, control signals and the lock monitor's quit, until stop.
+    HRESULT Loop(Apartment& apartment, ControlSignals& signals,
+                 const std::shared_ptr<IVelkDataService>& root);
+
+    const std::filesystem::path program_;
+    std::ostream& messages_;
+    Event quit_;
+    LockMonitor locks_;
+};
+
+} // namespace velk
