@@ -45,6 +45,7 @@ demo: build
 	@tools/demo.sh $(BUILD_DIR)
 
 # libFuzzer builds of the parsers' fuzz targets (clang); runs each for a short while.
+fuzz: PACKAGES += clang libclang-rt-14-dev
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DVELK_FUZZ=ON -DVELK_SANITIZE=address,undefined
 	cmake --build build-fuzz -j $(JOBS) --target fuzz_targets

@@ -1,5 +1,7 @@
 #include "platform/guid.h"
 
+#include "platform/hex.h"
+
 #include <cstdio>
 #include <random>
 
@@ -11,14 +13,8 @@ std::optional<std::uint64_t> ParseHex(std::string_view text)
 {
     std::uint64_t value = 0;
     for (char c : text) {
-        int digit;
-        if (c >= '0' && c <= '9')
-            digit = c - '0';
-        else if (c >= 'a' && c <= 'f')
-            digit = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F')
-            digit = c - 'A' + 10;
-        else
+        const int digit = HexDigit(c);
+        if (digit < 0)
             return std::nullopt;
         value = value << 4 | static_cast<std::uint64_t>(digit);
     }

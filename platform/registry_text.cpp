@@ -5,6 +5,7 @@
 #include <new>
 #include <optional>
 
+#include "platform/hex.h"
 #include "platform/reg_key.h"
 
 namespace velk {
@@ -36,17 +37,6 @@ std::string_view TrimStart(std::string_view text)
     while (!text.empty() && IsBlank(text.front()))
         text.remove_prefix(1);
     return text;
-}
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 bool ConsumePrefix(std::string_view& text, std::string_view prefix)

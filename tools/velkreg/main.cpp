@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/hex.h"
 #include "platform/reg_key.h"
 #include "platform/registry.h"
 #include "platform/registry_text.h"
@@ -72,17 +73,6 @@ std::string Display(const KeyPath& key)
     if (!key.path.empty())
         display.append("\\").append(key.path);
     return display;
-}
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 std::optional<DWORD> ParseDword(std::string_view text)
