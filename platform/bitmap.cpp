@@ -326,7 +326,8 @@ HRESULT Bitmap::ReadDib(std::span<const std::uint8_t> bytes, Bitmap& bitmap)
 
 HRESULT Bitmap::LoadBmpFile(const std::filesystem::path& path, Bitmap& bitmap)
 {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a FIFO in place of a picture fails at once instead of waiting.
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return HResultFromErrno(errno, STG_E_READFAULT);
     HRESULT hr = Guarded([&] {

@@ -432,6 +432,9 @@ TEST_F(BitmapFile, FailuresReportTheCauseAndLeaveNothingBehind)
     EXPECT_EQ(Bitmap::LoadBmpFile(dir_, bitmap), kInvalidData);
     std::ofstream(dir_ / "text.bmp") << "BM not a picture";
     EXPECT_EQ(Bitmap::LoadBmpFile(dir_ / "text.bmp", bitmap), kInvalidData);
+    // A FIFO nobody writes to fails at once instead of blocking the reader.
+    ASSERT_EQ(mkfifo((dir_ / "fifo.bmp").c_str(), 0600), 0);
+    EXPECT_EQ(Bitmap::LoadBmpFile(dir_ / "fifo.bmp", bitmap), kInvalidData);
     EXPECT_EQ(bitmap, Bitmap(1, 1, kRed));
 }
 
