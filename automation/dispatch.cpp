@@ -6,23 +6,12 @@ namespace velk {
 
 namespace {
 
-char LowerAscii(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool IsProperty(MemberKind kind)
 {
     return kind != MemberKind::Method;
 }
 
 } // namespace
-
-bool NamesEqual(std::string_view a, std::string_view b)
-{
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
-}
 
 std::size_t MemberDesc::RequiredCount() const
 {
@@ -39,7 +28,7 @@ HRESULT CheckParamCount(const MemberDesc& member, std::size_t count)
 void DispatchTable::Add(MemberDesc member)
 {
     for (const auto& other : members_) {
-        const bool same_name = NamesEqual(other.name, member.name);
+        const bool same_name = EqualsIgnoringCase(other.name, member.name);
         const bool same_id = other.dispid == member.dispid;
         if (!same_name && !same_id)
             continue;
@@ -55,7 +44,7 @@ void DispatchTable::Add(MemberDesc member)
 const MemberDesc* DispatchTable::Find(std::string_view name, MemberKind kind) const
 {
     auto it = std::find_if(members_.begin(), members_.end(), [&](const MemberDesc& m) {
-        return m.kind == kind && NamesEqual(m.name, name);
+        return m.kind == kind && EqualsIgnoringCase(m.name, name);
     });
     return it == members_.end() ? nullptr : &*it;
 }
@@ -71,7 +60,7 @@ const MemberDesc* DispatchTable::Find(DISPID dispid, MemberKind kind) const
 HRESULT DispatchTable::GetIDOfName(std::string_view name, DISPID& dispid) const
 {
     auto it = std::find_if(members_.begin(), members_.end(),
-                           [&](const MemberDesc& m) { return NamesEqual(m.name, name); });
+                           [&](const MemberDesc& m) { return EqualsIgnoringCase(m.name, name); });
     if (it == members_.end())
         return DISP_E_UNKNOWNNAME;
     dispid = it->dispid;

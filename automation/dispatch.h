@@ -18,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/ascii.h"
 #include "platform/hresult.h"
 #include "platform/unknown.h"
 #include "platform/variant.h"
@@ -48,8 +49,6 @@ struct MemberDesc {
     std::size_t RequiredCount() const;
 };
 
-// Member and enumeration names compare without regard to (ASCII) case, as scripts spell them.
-bool NamesEqual(std::string_view a, std::string_view b);
 
 // DISP_E_BADPARAMCOUNT unless count lies between the member's required and total parameters.
 HRESULT CheckParamCount(const MemberDesc& member, std::size_t count);

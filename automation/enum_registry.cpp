@@ -2,19 +2,11 @@
 
 #include <mutex>
 
+#include "platform/ascii.h"
+
 namespace velk {
 
 namespace {
-
-std::string LowerAscii(std::string_view name)
-{
-    std::string lower(name);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return lower;
-}
 
 } // namespace
 
@@ -30,7 +22,7 @@ HRESULT EnumRegistry::Register(std::string_view enumeration, std::initializer_li
     HRESULT hr = S_OK;
     for (const auto& [name, value] : members) {
         auto [it, added] =
-            entries_.try_emplace(LowerAscii(name), Entry{std::string(enumeration), value});
+            entries_.try_emplace(FoldCase(name), Entry{std::string(enumeration), value});
         if (!added && (it->second.value != value || it->second.enumeration != enumeration))
             hr = E_INVALIDARG;
     }
@@ -40,7 +32,7 @@ HRESULT EnumRegistry::Register(std::string_view enumeration, std::initializer_li
 std::optional<std::int32_t> EnumRegistry::Find(std::string_view name) const
 {
     std::shared_lock lock(mutex_);
-    auto it = entries_.find(LowerAscii(name));
+    auto it = entries_.find(FoldCase(name));
     if (it == entries_.end())
         return std::nullopt;
     return it->second.value;

@@ -194,9 +194,9 @@ private:
     {
         std::size_t column = Column();
         const std::string word = ParseName();
-        if (NamesEqual(word, "TRUE") || NamesEqual(word, "FALSE"))
-            return Literal(Variant::FromBool(NamesEqual(word, "TRUE")));
-        if (NamesEqual(word, "LoadPicture")) {
+        if (EqualsIgnoringCase(word, "TRUE") || EqualsIgnoringCase(word, "FALSE"))
+            return Literal(Variant::FromBool(EqualsIgnoringCase(word, "TRUE")));
+        if (EqualsIgnoringCase(word, "LoadPicture")) {
             if (!Accept('('))
                 return Fail("expected '('");
             SkipBlanks();

@@ -29,11 +29,6 @@ constexpr RootName kRootNames[] = {
 constexpr std::array kMachineRoots{Hive::LocalMachine, Hive::ClassesRoot};
 constexpr std::array kUserRoots{Hive::CurrentUser};
 
-bool EqualsFolded(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && FoldCase(a) == FoldCase(b);
-}
-
 std::string EnvironmentValue(const char* name)
 {
     const char* value = std::getenv(name);
@@ -74,20 +69,10 @@ std::optional<KeyPath> ParseKeyPath(std::string_view full_path)
             return std::nullopt;
     }
     for (const auto& name : kRootNames) {
-        if (EqualsFolded(root, name.short_name) || EqualsFolded(root, name.long_name))
+        if (EqualsIgnoringCase(root, name.short_name) || EqualsIgnoringCase(root, name.long_name))
             return KeyPath{name.hive, path};
     }
     return std::nullopt;
-}
-
-std::string FoldCase(std::string_view name)
-{
-    std::string folded(name);
-    for (auto& c : folded) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return folded;
 }
 
 std::vector<std::uint8_t> EncodeDword(DWORD value)

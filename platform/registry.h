@@ -22,6 +22,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ascii.h"
 #include "platform/hresult.h"
 
 namespace velk {
@@ -55,9 +56,6 @@ struct KeyPath {
 };
 std::optional<KeyPath> ParseKeyPath(std::string_view full_path);
 
-// The ASCII lower-case form in which key and value names are compared; other bytes (UTF-8
-// names) stay as given.
-std::string FoldCase(std::string_view name);
 
 // Stored value bytes: REG_SZ is the UTF-8 text without terminator; REG_DWORD four bytes, little
 // endian; REG_MULTI_SZ each (non-empty) string followed by a zero byte, then one more zero byte

@@ -4,9 +4,9 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <strings.h>
 
 #include "platform/apartment.h"
+#include "platform/ascii.h"
 #include "platform/encoding.h"
 
 namespace velk {
@@ -65,11 +65,6 @@ std::uint32_t ServerTypeFromWord(std::string_view word)
             return entry.type;
     }
     return 0;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
 }
 
 } // namespace
@@ -158,17 +153,17 @@ HRESULT CControlSession::RefreshServer()
             const auto [key, word] = *pair;
             if (key == "Name")
                 server.name = word;
-            else if (key == "Containers" && EqualsNoCase(word, "yes"))
+            else if (key == "Containers" && EqualsIgnoringCase(word, "yes"))
                 server.capabilities |= 1;
-            else if (key == "Playlists" && EqualsNoCase(word, "yes"))
+            else if (key == "Playlists" && EqualsIgnoringCase(word, "yes"))
                 server.capabilities |= 2;
-            else if (key == "PartialResults" && EqualsNoCase(word, "yes"))
+            else if (key == "PartialResults" && EqualsIgnoringCase(word, "yes"))
                 server.capabilities |= 4;
-            else if (key == "QuerySupport" && EqualsNoCase(word, "songs"))
+            else if (key == "QuerySupport" && EqualsIgnoringCase(word, "songs"))
                 server.capabilities |= 8;
-            else if (key == "QuerySupport" && EqualsNoCase(word, "basic"))
+            else if (key == "QuerySupport" && EqualsIgnoringCase(word, "basic"))
                 server.capabilities |= 16;
-            else if (key == "QuerySupport" && EqualsNoCase(word, "partial"))
+            else if (key == "QuerySupport" && EqualsIgnoringCase(word, "partial"))
                 server.capabilities |= 24;
             return S_OK;
         });

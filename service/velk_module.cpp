@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/apartment.h"
+#include "platform/ascii.h"
 #include "platform/event_log.h"
 #include "service/control_signals.h"
 #include "service/plugin_modules.h"
@@ -40,18 +41,6 @@ constexpr std::string_view kUsage = R"(Usage: velk [-RegServer | -Service | -Unr
   -UnregServer  remove the registration and the service
 Switches start with "-", "--" or "/" and are compared without regard to case.
 )";
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    }
-    return true;
-}
 
 void LowerPriority()
 {
