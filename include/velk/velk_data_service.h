@@ -13,6 +13,7 @@
 #include "platform/hresult.h"
 #include "platform/unknown.h"
 #include "platform/variant.h"
+#include "velk/velk_enums.h"
 
 namespace velk {
 
@@ -20,28 +21,6 @@ namespace velk {
 class IVelkDevice;
 class IVelkDevices;
 class IVelkHosts;
-
-// Tag VelkEventTypes.
-enum class EventTypes : std::int32_t {
-    EventLogSuccess = 0,
-    EventLogError = 1,
-    EventLogWarning = 2,
-    EventLogInformation = 3,
-};
-
-// Tag VelkEventCategories.
-enum class EventCategories : std::int32_t {
-    Service = 1,
-    Object = 2,
-    Device = 3,
-    RCP = 4,
-};
-
-// Tag VelkServiceName.
-enum class ServiceName : std::int32_t {
-    ServiceNameUPnP = 0,
-    ServiceNameUPnPRelease = 1,
-};
 
 // {DB57775E-73F8-4309-AE0A-36C031C0A258}
 constexpr Guid IID_IVelkDataService{
