@@ -24,8 +24,10 @@ ScriptedPlayer::Script PlayerWith(std::function<void(std::string_view, ScriptedP
             return;
         if (line == "GetSoftwareVersion")
             player.Send("GetSoftwareVersion: " + version + "\r\n");
-        else if (line == "GetConnectedServer")
-            player.Send("GetConnectedServer: ErrorDisconnected\r\n");
+        else if (line == "GetConnectedServer" || line == "GetActiveServerInfo " ||
+                 line == "ServerGetCapabilities ")
+            // No music server: every question about it answers so.
+            player.Send(std::string(line.substr(0, line.find(' '))) + ": ErrorDisconnected\r\n");
         else if (line.starts_with("SetListResultType"))
             player.Send("SetListResultType: OK\r\n");
         else if (rest)
