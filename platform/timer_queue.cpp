@@ -76,7 +76,9 @@ void TimerQueue::ThreadMain()
             continue;
         }
         if (next->second.due > Clock::now()) {
-            changed_.wait_until(lock, next->second.due);
+            // A copy: the timer may be deleted while this thread waits.
+            const Clock::time_point due = next->second.due;
+            changed_.wait_until(lock, due);
             continue;
         }
 
