@@ -171,27 +171,33 @@ HRESULT RegKey::QueryValue(std::string_view name, DWORD& type,
     return file_->QueryValue(id_, name, type, data);
 }
 
-HRESULT RegKey::QueryStringValue(std::string_view name, std::string& value) const
+HRESULT RegKey::QueryTypedValue(std::string_view name, DWORD expected_type,
+                                std::vector<std::uint8_t>& data) const
 {
     DWORD type = REG_NONE;
-    std::vector<std::uint8_t> data;
     const HRESULT hr = QueryValue(name, type, data);
     if (FAILED(hr))
         return hr;
-    if (type != REG_SZ)
-        return HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
+    return type == expected_type ? S_OK : HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
+}
+
+HRESULT RegKey::QueryStringValue(std::string_view name, std::string& value) const
+{
+    std::vector<std::uint8_t> data;
+    const HRESULT hr = QueryTypedValue(name, REG_SZ, data);
+    if (FAILED(hr))
+        return hr;
     value.assign(data.begin(), data.end());
     return S_OK;
 }
 
 HRESULT RegKey::QueryMultiStringValue(std::string_view name, std::vector<std::string>& value) const
 {
-    DWORD type = REG_NONE;
     std::vector<std::uint8_t> data;
-    const HRESULT hr = QueryValue(name, type, data);
+    const HRESULT hr = QueryTypedValue(name, REG_MULTI_SZ, data);
     if (FAILED(hr))
         return hr;
-    auto strings = type == REG_MULTI_SZ ? DecodeMultiString(data) : std::nullopt;
+    auto strings = DecodeMultiString(data);
     if (!strings)
         return HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
     value = std::move(*strings);
@@ -200,12 +206,11 @@ HRESULT RegKey::QueryMultiStringValue(std::string_view name, std::vector<std::st
 
 HRESULT RegKey::QueryDWORDValue(std::string_view name, DWORD& value) const
 {
-    DWORD type = REG_NONE;
     std::vector<std::uint8_t> data;
-    const HRESULT hr = QueryValue(name, type, data);
+    const HRESULT hr = QueryTypedValue(name, REG_DWORD, data);
     if (FAILED(hr))
         return hr;
-    const auto number = type == REG_DWORD ? DecodeDword(data) : std::nullopt;
+    const auto number = DecodeDword(data);
     if (!number)
         return HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
     value = *number;
@@ -214,13 +219,10 @@ HRESULT RegKey::QueryDWORDValue(std::string_view name, DWORD& value) const
 
 HRESULT RegKey::QueryBinaryValue(std::string_view name, std::vector<std::uint8_t>& value) const
 {
-    DWORD type = REG_NONE;
     std::vector<std::uint8_t> data;
-    const HRESULT hr = QueryValue(name, type, data);
+    const HRESULT hr = QueryTypedValue(name, REG_BINARY, data);
     if (FAILED(hr))
         return hr;
-    if (type != REG_BINARY)
-        return HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
     value = std::move(data);
     return S_OK;
 }

@@ -87,6 +87,9 @@ private:
     HRESULT OpenFrom(std::shared_ptr<HiveFile> file, std::int64_t from, std::string from_path,
                      std::string_view path, RegAccess access, bool create);
     HRESULT CheckWrite() const;
+    // The value's bytes when it has the expected type; ERROR_INVALID_DATA otherwise.
+    HRESULT QueryTypedValue(std::string_view name, DWORD expected_type,
+                            std::vector<std::uint8_t>& data) const;
 
     std::shared_ptr<HiveFile> file_;
     std::int64_t id_ = 0;
