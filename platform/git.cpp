@@ -60,4 +60,20 @@ HRESULT Git::Invoke(DWORD cookie, const std::function<HRESULT(const UnknownPtr&)
     return owner->Invoke([&] { return fn(entry.object); });
 }
 
+HRESULT Git::Post(DWORD cookie, std::function<void(const UnknownPtr&)> fn)
+{
+    Entry entry;
+    {
+        std::lock_guard lock(mutex_);
+        auto it = entries_.find(cookie);
+        if (it == entries_.end())
+            return E_INVALIDARG;
+        entry = it->second;
+    }
+    auto owner = entry.owner.lock();
+    if (!owner)
+        return RPC_E_DISCONNECTED;
+    return owner->Post([object = std::move(entry.object), fn = std::move(fn)] { fn(object); });
+}
+
 } // namespace velk

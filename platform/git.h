@@ -30,7 +30,12 @@ public:
     // unknown or revoked cookie; RPC_E_DISCONNECTED when the owner apartment has gone.
     HRESULT Invoke(DWORD cookie, const std::function<HRESULT(const UnknownPtr&)>& fn);
 
-    // The same, asking the object for interface T first (E_NOINTERFACE when it has none).
+    // Queues fn(object) in the owner apartment and returns at once: for threads that must never
+    // wait for that apartment. Calls posted from one thread run in the order they were posted.
+    // E_INVALIDARG for an unknown cookie; RPC_E_DISCONNECTED when the owner apartment has gone.
+    HRESULT Post(DWORD cookie, std::function<void(const UnknownPtr&)> fn);
+
+    // The same as Invoke, asking the object for interface T first (E_NOINTERFACE when it has none).
     template <class T>
     HRESULT Invoke(DWORD cookie, const std::function<HRESULT(T&)>& fn)
     {

@@ -184,10 +184,10 @@ std::shared_ptr<CRCPTransaction> CControlSession::Queue(std::string_view command
         auto& slot = table_[entry->command_word];
         replaced = std::move(slot);
         slot = entry;
-        if (entry->command_line.empty()) {
-            entry->sent = true;
+        if (entry->command_line.empty())
             entry->result = S_OK;
-        }
+        else
+            outbox_.push_back(entry);
     }
     if (replaced) {
         // Its waiter finds itself replaced and fails; its callback never runs again.
@@ -218,7 +218,8 @@ HRESULT CControlSession::ExecuteWithTimeout(std::string_view command_word,
     // Remote-key dispatch has no reply worth waiting for.
     if (command_word == "IrDispatchCommand") {
         std::lock_guard lock(table_lock_);
-        untracked_lines_.push_back(std::move(line));
+        outbox_.push_back(std::make_shared<CRCPTransaction>(std::string(command_word),
+                                                            std::move(line), nullptr, false));
         queue_.Set();
         return S_OK;
     }
@@ -249,6 +250,19 @@ HRESULT CControlSession::ExecuteList(std::string_view command_word, RcpLineCallb
         return hr;
     auto entry = Queue(command_word, FormatLine(command_word, argument, true), std::move(callback), true);
     return Wait(entry, list_timeout_ms_);
+}
+
+HRESULT CControlSession::ExecuteWithLines(std::string_view command_word,
+                                          std::optional<std::string_view> argument,
+                                          RcpLineCallback callback, std::uint32_t timeout_ms)
+{
+    if (!IsCommandWord(command_word) || (argument && !IsCleanArgument(*argument)))
+        return E_INVALIDARG;
+    if (!IsOpen())
+        return E_RCP_SOCKET;
+    auto entry =
+        Queue(command_word, FormatLine(command_word, argument, false), std::move(callback), false);
+    return Wait(entry, timeout_ms);
 }
 
 HRESULT CControlSession::PostCommand(std::string_view command_word, RcpLineCallback callback,
@@ -356,23 +370,15 @@ void CControlSession::ReaderMain()
 void CControlSession::SendQueuedLines()
 {
     queue_.Reset();
-    std::vector<std::string> untracked;
-    std::vector<std::shared_ptr<CRCPTransaction>> entries;
+    std::vector<std::shared_ptr<CRCPTransaction>> outbox;
     {
         std::lock_guard lock(table_lock_);
-        untracked.swap(untracked_lines_);
-        for (auto& [word, entry] : table_) {
-            if (!entry->sent) {
-                entry->sent = true;
-                entries.push_back(entry);
-            }
-        }
+        outbox.swap(outbox_);
     }
-    for (const auto& line : untracked) {
-        if (!connection_lost_ && FAILED(SendAll(line)))
-            OnConnectionLost();
-    }
-    for (const auto& entry : entries) {
+    for (const auto& entry : outbox) {
+        // Replaced or removed before it went out: the player never hears of it.
+        if (!entry->IsActive())
+            continue;
         if (!connection_lost_ && FAILED(SendAll(entry->command_line)))
             OnConnectionLost();
     }
@@ -456,13 +462,17 @@ HRESULT CControlSession::Close()
         WaitWithPumping({exited_}, kInfinite);
         reader_.join();
         exited_.Reset();
+        // Lines posted without awaiting a reply (a remote key, an unsubscribe) still reach the
+        // player before it is told goodbye.
+        if (!connection_lost_)
+            SendQueuedLines();
     }
 
     std::map<std::string, std::shared_ptr<CRCPTransaction>, std::less<>> table;
     {
         std::lock_guard lock(table_lock_);
         table.swap(table_);
-        untracked_lines_.clear();
+        outbox_.clear();
     }
     for (auto& [word, entry] : table) {
         entry->Deactivate();

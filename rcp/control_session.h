@@ -60,6 +60,10 @@ public:
     // the callback, 15 s of silence allowed.
     HRESULT ExecuteList(std::string_view command_word, RcpLineCallback callback,
                         std::optional<std::string_view> argument = {});
+    // A command whose every data line goes to the callback (information answers of several
+    // lines, a firmware upgrade); timeout_ms of silence allowed.
+    HRESULT ExecuteWithLines(std::string_view command_word, std::optional<std::string_view> argument,
+                             RcpLineCallback callback, std::uint32_t timeout_ms = kReplyTimeoutMs);
     // Queues "<word> <argument>\r\n" and returns at once; the entry stays until replaced or
     // the session closes.
     HRESULT PostCommand(std::string_view command_word, RcpLineCallback callback,
@@ -100,8 +104,9 @@ private:
     std::map<std::string, std::shared_ptr<CRCPTransaction>, std::less<>> table_;
     std::recursive_mutex list_mutex_;
 
-    // Lines sent without an entry (remote-key dispatch), guarded by the table lock.
-    std::vector<std::string> untracked_lines_;
+    // What the reader thread is to send, in the order it was queued (remote-key dispatch
+    // without a table entry); guarded by the table lock.
+    std::vector<std::shared_ptr<CRCPTransaction>> outbox_;
 
     Event stop_;
     Event queue_;

@@ -11,29 +11,10 @@
 namespace velk {
 namespace {
 
+using testing::PlayerWith;
 using testing::ScriptedPlayer;
 
 constexpr FirmwareVersion kMinimum{3, 0, 24};
-
-// A player that answers the session's opening commands and passes everything else on.
-ScriptedPlayer::Script PlayerWith(std::function<void(std::string_view, ScriptedPlayer&)> rest,
-                                  std::string version = "3.1.2")
-{
-    return [rest, version](std::string_view line, ScriptedPlayer& player) {
-        if (player.AnswerShell(line))
-            return;
-        if (line == "GetSoftwareVersion")
-            player.Send("GetSoftwareVersion: " + version + "\r\n");
-        else if (line == "GetConnectedServer" || line == "GetActiveServerInfo " ||
-                 line == "ServerGetCapabilities ")
-            // No music server: every question about it answers so.
-            player.Send(std::string(line.substr(0, line.find(' '))) + ": ErrorDisconnected\r\n");
-        else if (line.starts_with("SetListResultType"))
-            player.Send("SetListResultType: OK\r\n");
-        else if (rest)
-            rest(line, player);
-    };
-}
 
 TEST(TelnetSession, ConnectReadsDisplayTypeAndShellReplies)
 {

@@ -49,7 +49,6 @@ struct CRCPTransaction {
     std::mutex lock;
     HRESULT result = E_PENDING;
     std::uint64_t lines_seen = 0;
-    bool sent = false;
 
     // Set whenever a line for this entry arrives or the connection ends.
     Event reply;
@@ -69,6 +68,12 @@ struct CRCPTransaction {
                 result = hr;
         }
         reply.Set();
+    }
+
+    bool IsActive()
+    {
+        std::lock_guard guard(callback_lock);
+        return active;
     }
 
     // Stops further callbacks, waiting for one that runs.

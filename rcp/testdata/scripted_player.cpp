@@ -134,4 +134,23 @@ void ScriptedPlayer::ThreadMain()
     }
 }
 
+ScriptedPlayer::Script PlayerWith(std::function<void(std::string_view, ScriptedPlayer&)> rest,
+                                  std::string version)
+{
+    return [rest, version](std::string_view line, ScriptedPlayer& player) {
+        if (player.AnswerShell(line))
+            return;
+        if (line == "GetSoftwareVersion")
+            player.Send("GetSoftwareVersion: " + version + "\r\n");
+        else if (line == "GetConnectedServer" || line == "GetActiveServerInfo " ||
+                 line == "ServerGetCapabilities ")
+            // No music server: every question about it answers so.
+            player.Send(std::string(line.substr(0, line.find(' '))) + ": ErrorDisconnected\r\n");
+        else if (line.starts_with("SetListResultType"))
+            player.Send("SetListResultType: OK\r\n");
+        else if (rest)
+            rest(line, player);
+    };
+}
+
 } // namespace velk::testing

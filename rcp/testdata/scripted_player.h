@@ -50,4 +50,9 @@ private:
     std::thread thread_;
 };
 
+// A player script that answers a control session's opening commands (shell, version, no music
+// server, list result type) and passes every other line to rest.
+ScriptedPlayer::Script PlayerWith(std::function<void(std::string_view, ScriptedPlayer&)> rest,
+                                  std::string version = "3.1.2");
+
 } // namespace velk::testing

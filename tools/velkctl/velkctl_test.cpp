@@ -1,0 +1,188 @@
+// velkctl as a script runs it: the real program against the simulated player.
+#include <gtest/gtest.h>
+
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "tools/sim/sim_test_support.h"
+
+namespace velk {
+namespace {
+
+using sim::testing::SimProcess;
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string ReadAll(int fd)
+{
+    std::string text;
+    std::array<char, 4096> buffer;
+    for (;;) {
+        const ssize_t n = read(fd, buffer.data(), buffer.size());
+        if (n <= 0)
+            return text;
+        text.append(buffer.data(), static_cast<std::size_t>(n));
+    }
+}
+
+// Runs velkctl with the arguments; standard error goes to a file so that neither pipe can fill.
+Outcome Velkctl(const std::vector<std::string>& args)
+{
+    int out_pipe[2];
+    if (pipe(out_pipe) != 0)
+        return {};
+    char err_name[] = "/tmp/velkctl-test-XXXXXX";
+    const int err_fd = mkstemp(err_name);
+    unlink(err_name);
+
+    std::vector<std::string> argv = {VELKCTL_BINARY};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> pointers;
+    for (auto& arg : argv)
+        pointers.push_back(arg.data());
+    pointers.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out_pipe[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, err_fd, STDERR_FILENO);
+    posix_spawn_file_actions_addclose(&actions, out_pipe[0]);
+    pid_t pid = -1;
+    const int spawned = posix_spawn(&pid, VELKCTL_BINARY, &actions, nullptr, pointers.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(out_pipe[1]);
+
+    Outcome outcome;
+    outcome.out = ReadAll(out_pipe[0]);
+    close(out_pipe[0]);
+    int status = 0;
+    if (spawned == 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status))
+        outcome.status = WEXITSTATUS(status);
+    lseek(err_fd, 0, SEEK_SET);
+    outcome.err = ReadAll(err_fd);
+    close(err_fd);
+    return outcome;
+}
+
+std::vector<std::string> Player(const SimProcess& sim, std::vector<std::string> expressions)
+{
+    std::vector<std::string> args = {"--player", sim.address()};
+    args.insert(args.end(), expressions.begin(), expressions.end());
+    return args;
+}
+
+TEST(Velkctl, RunsExpressionsInOrderAgainstOnePlayer)
+{
+    SimProcess sim({"--songs", "300", "--name", "Den"});
+    ASSERT_TRUE(sim.ready());
+    const auto outcome = Velkctl(Player(sim, {
+        "Name",
+        "RCPSession.Volume = 35",
+        "RCPSession.Volume",
+        "ScreenWidth",
+        "RCPSession.Shuffle",
+        "RCPSession.BrowseFilterServer = ServerTypeDAAP|ServerTypeFM",
+        "RCPSession.BrowseFilterServer",
+        "RCPSession.Version",
+        "RCPSession.Version.Text",
+        "UDN",
+    }));
+    EXPECT_EQ(outcome.status, 0) << outcome.err;
+    EXPECT_EQ(outcome.out, sim.address() + "\n35\n512\nFALSE\n257\n[object IRCPVersion]\n3.1.2\nuuid:" +
+                               sim.address() + "\n");
+}
+
+TEST(Velkctl, StateCarriesFromOneExpressionToTheNext)
+{
+    SimProcess sim({"--songs", "300"});
+    ASSERT_TRUE(sim.ready());
+    const auto all = Velkctl(Player(sim, {"RCPSession.Songs.Count"}));
+    ASSERT_EQ(all.status, 0) << all.err;
+    const auto genres = Velkctl(Player(sim, {"RCPSession.Genres.Item(0).Name"}));
+    ASSERT_EQ(genres.status, 0) << genres.err;
+    std::string genre = genres.out.substr(0, genres.out.size() - 1);
+
+    const auto filtered = Velkctl(Player(sim, {"RCPSession.BrowseFilterGenre = \"" + genre + "\"",
+                                               "RCPSession.Songs.Count"}));
+    ASSERT_EQ(filtered.status, 0) << filtered.err;
+    EXPECT_LT(std::stoi(filtered.out), std::stoi(all.out));
+    EXPECT_GT(std::stoi(filtered.out), 0);
+}
+
+TEST(Velkctl, PostedLinesReachThePlayerBeforeItExits)
+{
+    SimProcess sim;
+    ASSERT_TRUE(sim.ready());
+    const auto outcome = Velkctl(Player(sim, {"RCPSession.PressRemoteKey(CK_VOLUME_UP)"}));
+    ASSERT_EQ(outcome.status, 0) << outcome.err;
+    EXPECT_EQ(outcome.out, "");
+    bool seen = false;
+    for (const auto& line : sim.Control("received " + sim.address()))
+        seen = seen || line.ends_with(" IrDispatchCommand CK_VOLUME_UP");
+    EXPECT_TRUE(seen);
+}
+
+TEST(Velkctl, FailuresAndBadExpressionsHaveTheirExitStatus)
+{
+    SimProcess sim;
+    ASSERT_TRUE(sim.ready());
+    struct Case {
+        std::vector<std::string> expressions;
+        int status;
+        std::string err_begins;
+    };
+    const Case cases[] = {
+        // The player refuses the value: its error word's message.
+        {{"RCPSession.Volume = 500"}, 1, "0xC0040205 "},
+        // Text that would smuggle a second command line to the player.
+        {{"Sketch(SketchText, 0, 0, \"a\\\"\")", "RCPSession.FriendlyName = \"x\u0001\""}, 1,
+         "0x80070057 "},
+        {{"RCPSession.NoSuchMember"}, 2, ""},
+        {{"RCPSession.Volume = "}, 2, ""},
+        {{"RCPSession.Presets.Item(99)"}, 1, "0x80070057 "},
+        {{"GiveUpDisplay(-1)"}, 1, "0x80070057 "},
+        {{"RCPSession.Display"}, 1, "0x80004001 "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.expressions.front());
+        const auto outcome = Velkctl(Player(sim, c.expressions));
+        EXPECT_EQ(outcome.status, c.status) << outcome.err;
+        EXPECT_TRUE(outcome.err.starts_with(c.err_begins)) << outcome.err;
+        EXPECT_EQ(std::count(outcome.err.begin(), outcome.err.end(), '\n'), 1) << outcome.err;
+    }
+}
+
+TEST(Velkctl, UsageErrorsAndHelp)
+{
+    const auto help = Velkctl({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("EXPR   := CHAIN"), std::string::npos);
+    EXPECT_NE(help.out.find("LoadPicture"), std::string::npos);
+
+    EXPECT_EQ(Velkctl({}).status, 2);
+    EXPECT_EQ(Velkctl({"--player"}).status, 2);
+    EXPECT_EQ(Velkctl({"--frobnicate", "Name"}).status, 2);
+    EXPECT_EQ(Velkctl({"--player", "127.0.0.2", "--server", "localhost", "Name"}).status, 2);
+    // The data service's endpoint is not served yet: said so, as a failure.
+    const auto service = Velkctl({"Name"});
+    EXPECT_EQ(service.status, 1);
+    EXPECT_TRUE(service.err.starts_with("0x80004001 ")) << service.err;
+    // No player answers there: a connection failure, reported as one.
+    const auto nobody = Velkctl({"--player", "127.0.0.1", "Name"});
+    EXPECT_EQ(nobody.status, 1);
+    EXPECT_TRUE(nobody.err.starts_with("0x")) << nobody.err;
+    const auto not_an_address = Velkctl({"--player", "player.example", "Name"});
+    EXPECT_EQ(not_an_address.status, 1);
+}
+
+} // namespace
+} // namespace velk
