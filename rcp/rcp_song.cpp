@@ -215,8 +215,15 @@ HRESULT CRCPSong::FetchCurrent(const SessionPtr& session, std::shared_ptr<CRCPSo
 
 CRCPSong::CRCPSong(SessionPtr session, std::int32_t id, std::string name)
     : CRCPItem(std::move(session), id, std::move(name)),
-      list_generation_(session_->song_list_generation())
+      info_(NotRead()), list_generation_(session_->song_list_generation())
 {
+}
+
+// What a song shows before its details are read: shared, as a listing makes thousands of songs.
+std::shared_ptr<const SongInfo> CRCPSong::NotRead()
+{
+    static const auto nothing = std::make_shared<const SongInfo>();
+    return nothing;
 }
 
 HRESULT CRCPSong::Fetch()
@@ -246,14 +253,14 @@ HRESULT CRCPSong::Fill(std::string_view word, std::optional<std::string_view> ar
     if (FAILED(hr))
         return hr;
     name_ = info.title;
-    info_ = std::move(info);
+    info_ = std::make_shared<const SongInfo>(std::move(info));
     return S_OK;
 }
 
 #define VELK_SONG_GETTER(Member, Type, field)                                                      \
     HRESULT CRCPSong::get_##Member(Type& value)                                                    \
     {                                                                                              \
-        value = info_.field;                                                                       \
+        value = info_->field;                                                                      \
         return S_OK;                                                                               \
     }
 VELK_SONG_GETTER(Album, std::string, album)
@@ -277,15 +284,15 @@ VELK_SONG_GETTER(Disabled, bool, disabled)
 
 HRESULT CRCPSong::get_Duration(Date& value)
 {
-    value = Date(static_cast<double>(info_.duration_seconds) / kSecondsPerDay);
+    value = Date(static_cast<double>(info_->duration_seconds) / kSecondsPerDay);
     return S_OK;
 }
 
 HRESULT CRCPSong::get_Resources(std::shared_ptr<IEnumRCPSongResource>& resources)
 {
     CEnumRCPSongResource::Items items;
-    items.reserve(info_.resources.size());
-    for (const auto& resource : info_.resources)
+    items.reserve(info_->resources.size());
+    for (const auto& resource : info_->resources)
         items.push_back(std::make_shared<CRCPSongResource>(resource));
     resources = std::make_shared<CEnumRCPSongResource>(std::move(items));
     return S_OK;

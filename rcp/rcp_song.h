@@ -108,9 +108,10 @@ public:
     HRESULT get_Resources(std::shared_ptr<IEnumRCPSongResource>& resources) override;
 
 private:
+    static std::shared_ptr<const SongInfo> NotRead();
     HRESULT Fill(std::string_view word, std::optional<std::string_view> argument);
 
-    SongInfo info_;
+    std::shared_ptr<const SongInfo> info_;
     const std::uint64_t list_generation_;
 };
 
