@@ -77,6 +77,8 @@ protected:
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         folder_ = pattern;
         setenv("VELK_REGISTRY_DIR", folder_.c_str(), 1);
+        // No test outside a private network namespace may look for players over UPnP.
+        setenv("VELK_DISCOVERY", "off", 1);
     }
 
     void TearDown() override
