@@ -231,6 +231,25 @@ const Dispatcher<CRCPSession>& CRCPSession::Dispatch()
     return dispatcher;
 }
 
+const DispatchTable& CRCPSession::EventTable()
+{
+    static const DispatchTable table = [] {
+        DispatchTable events("IRCPSession");
+        const std::pair<const char*, DISPID> members[] = {
+            {"OnRemoteKey", kDispidOnRemoteKey},
+            {"OnUpdateDisplay", kDispidOnUpdateDisplay},
+            {"OnUpdateTransportState", kDispidOnUpdateTransportState},
+            {"OnUpdatePlayMode", kDispidOnUpdatePlayMode},
+            {"OnUpdateTrackDetails", kDispidOnUpdateTrackDetails},
+            {"OnUpgradeFirmware", kDispidOnUpgradeFirmware},
+        };
+        for (const auto& [name, dispid] : members)
+            events.Add(MemberDesc{name, dispid, MemberKind::Method, {}, VT_EMPTY});
+        return events;
+    }();
+    return table;
+}
+
 CRCPSession::CRCPSession() = default;
 
 CRCPSession::~CRCPSession()

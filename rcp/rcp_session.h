@@ -37,6 +37,8 @@ public:
     static constexpr FirmwareVersion kMinimumFirmware{3, 0, 24};
 
     static const Dispatcher<CRCPSession>& Dispatch();
+    // The session events as dispatch sinks receive them, for the automation server to name them.
+    static const DispatchTable& EventTable();
 
     CRCPSession();
     ~CRCPSession() override;

@@ -1,18 +1,44 @@
-// The service's root object as far as the process shell needs it: Initialize enters it in the
-// interface table and keeps the cookie, Terminate takes it out again; the players, the provider
-// hosts and the event records come later. Lives on the main apartment; the module creates it at
-// start-up and releases it at shutdown.
+// CVelkDataService: the service's root object, the one object other programs and the providers
+// reach first. It finds the players over UPnP, keeps one player object per player (connected to
+// the player's shell and RCP session, following its AVTransport events), tells its sinks when
+// players come and go, and writes the event-log records of the whole system.
+//
+// Lives on the main apartment; the device finder's callbacks, the retry timers and every outside
+// call arrive there.
 #pragma once
 
+#include <map>
 #include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
 
+#include "platform/connection_point.h"
+#include "platform/timer_queue.h"
+#include "platform/upnp_device_finder.h"
 #include "velk/velk_data_service.h"
 
 namespace velk {
 
-class CVelkDataService : public IVelkDataService,
+class CVelkDevice;
+
+class CVelkDataService : public DispatchImpl<CVelkDataService, IVelkDataService>,
                          public std::enable_shared_from_this<CVelkDataService> {
 public:
+    static constexpr const char* kMediaRendererType = "urn:schemas-upnp-org:device:MediaRenderer:1";
+    // Event-log id written when the device finder cannot be created.
+    static constexpr std::uint32_t kEventNoDeviceFinder = 0xC0000107;
+    // A player that cannot be reached for a passing reason is tried again after 1 s, 2 s, 4 s,
+    // ... up to this, for as long as it stays announced.
+    static constexpr std::uint32_t kMaxRetryDelayMs = 60000;
+
+    static const Dispatcher<CVelkDataService>& Dispatch();
+    // The player events as dispatch sinks receive them, for the automation server to name them.
+    static const DispatchTable& EventTable();
+
+    CVelkDataService();
+    ~CVelkDataService() override;
+
     HRESULT get_VelkDevices(std::shared_ptr<IVelkDevices>& iDevices) override;
     HRESULT ReportVelkEvent(EventTypes type, EventCategories Category, std::uint32_t EventID,
                             const Variant& Fields) override;
@@ -28,11 +54,43 @@ public:
     HRESULT get_Version(std::string& version) override;
     HRESULT RemoveDevice(std::string_view bstrDeviceUDN) override;
 
+    HRESULT Advise(std::shared_ptr<_IVelkDataServiceEvent> sink, DWORD& cookie) override;
+    HRESULT Unadvise(DWORD cookie) override;
+    HRESULT AdviseDispatch(DispatchablePtr sink, DWORD& cookie) override;
+    HRESULT UnadviseDispatch(DWORD cookie) override;
+
     // The root object's cookie in the interface table, 0 outside Initialize..Terminate.
     DWORD service_cookie() const { return service_cookie_; }
 
 private:
+    // A player announced but not connected yet, waiting for its next attempt.
+    struct Announced {
+        UPnPDeviceInfo device;
+        std::uint32_t next_delay_ms = 1000;
+        TimerQueue::TimerId retry = 0;
+    };
+
+    void OnDeviceAdded(long find, const UPnPDeviceInfo& device);
+    void OnDeviceRemoved(long find, const std::string& udn);
+    // Connects an announced player: entered and announced to the sinks, dropped for good (no
+    // player there), or tried again later.
+    void ConnectAnnounced(const std::string& udn);
+    HRESULT RemovePlayer(std::string_view udn);
+    void FireAddDevice(const std::shared_ptr<IVelkDevice>& player);
+    void FireRemoveDevice(const std::shared_ptr<IVelkDevice>& player);
+
     DWORD service_cookie_ = 0;
+
+    std::recursive_mutex players_lock_;
+    std::unordered_map<std::string, std::shared_ptr<CVelkDevice>> players_;
+    std::map<std::string, Announced> announced_;
+    std::unique_ptr<TimerQueue> retry_timers_;
+
+    std::shared_ptr<UPnPDeviceFinder> finder_;
+    long find_ = 0;
+
+    ConnectionPoint<_IVelkDataServiceEvent> sinks_;
+    ConnectionPoint<IDispatchable> dispatch_sinks_;
 };
 
 } // namespace velk

@@ -5,10 +5,12 @@
 #include <optional>
 
 #include "automation/picture.h"
+#include "platform/ascii.h"
 #include "platform/encoding.h"
 #include "platform/error_info.h"
 #include "platform/git.h"
 #include "rcp/rcp_session.h"
+#include "service/av_transport_event.h"
 #include "velk/velk_data_service.h"
 
 namespace velk {
@@ -19,6 +21,9 @@ constexpr std::string_view kSketchPrefix = "sketch -c ";
 constexpr std::string_view kStandbyProcess = "StandbyApp";
 constexpr std::string_view kLineEnd = "\r\n";
 constexpr int kBitsPerWord = 32;
+constexpr std::string_view kAVTransportServiceId = "urn:upnp-org:serviceId:AVTransport";
+constexpr std::string_view kRenderingControlServiceId = "urn:upnp-org:serviceId:RenderingControl";
+constexpr std::uint32_t kAVTransportInstance = 0;
 
 HRESULT Report(HRESULT hr)
 {
@@ -278,12 +283,57 @@ HRESULT CVelkDevice::ConnectSteps()
         return hr;
     }
     display_type_ = telnet_.display_type();
+    OpenUPnPServices();
     // A session of an earlier connection speaks to a player that has gone away since.
     CloseSession();
     hr = OpenSession();
     if (FAILED(hr))
         return hr;
     return ReadStandby();
+}
+
+void CVelkDevice::OpenUPnPServices()
+{
+    // Dropping the old services ends their subscriptions: a reconnect renews, never doubles.
+    av_transport_.reset();
+    rendering_control_.reset();
+    if (!upnp_device_)
+        return;
+    if (SUCCEEDED(UPnPService::Open(*upnp_device_, kAVTransportServiceId, av_transport_))) {
+        const std::weak_ptr<CVelkDevice> self = weak_from_this();
+        av_transport_->AddCallback([self](const std::string& variable, const std::string& value) {
+            if (auto device = self.lock())
+                device->OnAVTransportChange(variable, value);
+        });
+    }
+    UPnPService::Open(*upnp_device_, kRenderingControlServiceId, rendering_control_);
+}
+
+void CVelkDevice::OnAVTransportChange(const std::string& variable, const std::string& value)
+{
+    if (!EqualsIgnoringCase(variable, "LastChange"))
+        return;
+    const auto change = ParseLastChange(value, kAVTransportInstance);
+    if (!change)
+        return;
+    if (change->track) {
+        const auto& track = *change->track;
+        if (!track.url.empty() && track.database_id && service_cookie_ != 0) {
+            auto self = shared_from_this();
+            Git::Global().Invoke<IVelkDataService>(service_cookie_, [&](IVelkDataService& root) {
+                return root.UpdateITunesPlaycount(self, track.url, track.album, *track.database_id);
+            });
+        }
+        if (session_)
+            session_->_OnRCPEvent(RCPEventType::EventTypeTrackDetails, "");
+    }
+    if (change->transport_state) {
+        playing_ = !IsIdleTransportState(*change->transport_state);
+        if (session_)
+            session_->_OnRCPEvent(RCPEventType::EventTypeTransportState, *change->transport_state);
+    }
+    if (change->play_mode && session_)
+        session_->_OnRCPEvent(RCPEventType::EventTypePlayMode, *change->play_mode);
 }
 
 HRESULT CVelkDevice::OpenSession()

@@ -10,11 +10,14 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "platform/apartment.h"
 #include "platform/timer_queue.h"
+#include "platform/upnp_device.h"
+#include "platform/upnp_service.h"
 #include "rcp/telnet_session.h"
 #include "velk/velk_device.h"
 
@@ -49,7 +52,13 @@ public:
     HRESULT Connect(std::string_view host, std::string udn, std::string friendly_name,
                     DWORD service_cookie, std::uint16_t port = CTelnetSession::kPlayerPort);
 
-    // The player's transport is playing (the root object follows its AVTransport events).
+    // The player's UPnP device: Connect follows its AVTransport events (the playing flag, the
+    // session's transport, track and play-mode events, play counts) and keeps its
+    // RenderingControl.
+    void set_upnp_device(UPnPDeviceInfo device) { upnp_device_ = std::move(device); }
+    // The player's transport is neither stopped, paused nor without media; its AVTransport
+    // events keep it.
+    bool playing() const { return playing_; }
     void set_playing(bool playing) { playing_ = playing; }
 
     // IVelkDevice
@@ -97,6 +106,9 @@ private:
     HRESULT OpenConnection();
     HRESULT ConnectSteps();
     HRESULT OpenSession();
+    // Subscribes to the AVTransport events afresh (never twice) and takes RenderingControl.
+    void OpenUPnPServices();
+    void OnAVTransportChange(const std::string& variable, const std::string& value);
     HRESULT CloseSession();
     HRESULT ReadStandby();
 
@@ -120,6 +132,10 @@ private:
     std::string host_;
     std::string friendly_name_;
     std::uint16_t port_ = CTelnetSession::kPlayerPort;
+
+    std::optional<UPnPDeviceInfo> upnp_device_;
+    std::shared_ptr<UPnPService> av_transport_;
+    std::shared_ptr<UPnPService> rendering_control_;
 
     std::shared_ptr<IRCPSession> session_;
     DWORD session_advise_cookie_ = 0;

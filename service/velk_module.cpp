@@ -11,6 +11,8 @@
 #include "platform/apartment.h"
 #include "platform/ascii.h"
 #include "platform/event_log.h"
+#include "rcp/rcp_session.h"
+#include "service/automation_endpoint.h"
 #include "service/control_signals.h"
 #include "service/plugin_modules.h"
 #include "service/server_registration.h"
@@ -33,6 +35,7 @@ constexpr std::string_view kServiceStarted = "Service started";
 constexpr std::string_view kServiceStopped = "Service stopped";
 constexpr std::string_view kBadServiceRequest = "Bad service request";
 constexpr std::string_view kHandlerNotInstalled = "Handler not installed";
+constexpr std::string_view kNoEndpoint = "The automation endpoint could not be opened: ";
 
 constexpr std::string_view kUsage = R"(Usage: velk [-RegServer | -Service | -UnregServer]
   (none)        run: as the service when registered as one, otherwise as a plain server
@@ -199,6 +202,11 @@ HRESULT CVelkModule::Run()
     std::shared_ptr<IVelkDataService> root = std::make_shared<CVelkDataService>();
     hr = root->Initialize();
     if (SUCCEEDED(hr)) {
+        AutomationServer endpoint(apartment, root, AutomationOptions());
+        // Without its endpoint the service still finds players and runs their providers.
+        if (const HRESULT served = endpoint.Start(); FAILED(served))
+            EventLog::ReportText(EventLogType::Error,
+                                 std::string(kNoEndpoint) + HResultMessage(served));
         notifier.Notify("READY=1");
         if (service)
             EventLog::ReportText(EventLogType::Information, kServiceStarted);
@@ -206,6 +214,7 @@ HRESULT CVelkModule::Run()
             locks_.Start();
         hr = Loop(*apartment, signals, root);
         notifier.Notify("STOPPING=1");
+        endpoint.Stop();
         locks_.Stop();
         root->Terminate();
     }
@@ -215,6 +224,17 @@ HRESULT CVelkModule::Run()
         EventLog::ReportText(EventLogType::Information, kServiceStopped);
     EventLog::SetConsole(nullptr);
     return hr;
+}
+
+AutomationServer::Options CVelkModule::AutomationOptions()
+{
+    AutomationServer::Options options = ReadAutomationOptions();
+    // Each client session of the endpoint keeps the plain server running.
+    options.on_client_opened = [this] { locks_.Lock(); };
+    options.on_client_closed = [this] { locks_.Unlock(); };
+    options.event_tables.emplace("IVelkDataService", CVelkDataService::EventTable());
+    options.event_tables.emplace("IRCPSession", CRCPSession::EventTable());
+    return options;
 }
 
 HRESULT CVelkModule::Loop(Apartment& apartment, ControlSignals& signals,

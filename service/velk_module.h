@@ -11,6 +11,7 @@
 #include <span>
 #include <string_view>
 
+#include "automation/automation_server.h"
 #include "platform/event.h"
 #include "platform/hresult.h"
 #include "service/lock_monitor.h"
@@ -59,6 +60,8 @@ public:
     long Unlock() { return locks_.Unlock(); }
 
 private:
+    // The endpoint's settings, with the external locks of its client sessions.
+    AutomationServer::Options AutomationOptions();
     // The main loop: tasks, control signals and the lock monitor's quit, until stop.
     HRESULT Loop(Apartment& apartment, ControlSignals& signals,
                  const std::shared_ptr<IVelkDataService>& root);

@@ -1,5 +1,8 @@
 #include "automation/testdata/test_objects.h"
 
+#include "platform/apartment.h"
+#include "platform/error_info.h"
+
 namespace velk::testing {
 
 const Dispatcher<CTestChild>& CTestChild::Dispatch()
@@ -212,6 +215,120 @@ HRESULT CTestObject::Adopt(std::shared_ptr<CTestChild> child)
 {
     child_ = std::move(child);
     return S_OK;
+}
+
+const Dispatcher<CTestSource>& CTestSource::Dispatch()
+{
+    using T = CTestSource;
+    static const auto dispatcher =
+        DispatchBuilder<T>("ITestSource")
+            .Get("Object", 1, &T::get_Object)
+            .Get("Fresh", 2, &T::get_Fresh)
+            .Property("MonitorRemoteKey", 3, &T::get_MonitorRemoteKey, &T::put_MonitorRemoteKey)
+            .Property("MonitorDisplay", 4, &T::get_MonitorDisplay, &T::put_MonitorDisplay)
+            .Get("OnApartment", 5, &T::get_OnApartment)
+            .Method("Signal", 10, &T::Signal, {"Text"})
+            .Method("Refuse", 11, &T::Refuse, {"Description"})
+            .Method("SaveToFile", 12, &T::SaveToFile, {"Path"})
+            .Method("PictureWidth", 13, &T::PictureWidth, {"Picture"})
+            .Build();
+    return dispatcher;
+}
+
+const DispatchTable& CTestSource::Events()
+{
+    static const DispatchTable table = [] {
+        DispatchTable events("_ITestSourceEvents");
+        events.Add(MemberDesc{"OnSignal", kDispidOnSignal, MemberKind::Method, {}, VT_EMPTY});
+        return events;
+    }();
+    return table;
+}
+
+HRESULT CTestSource::AdviseDispatch(DispatchablePtr sink, DWORD& cookie)
+{
+    return sinks_.Advise(std::move(sink), cookie);
+}
+
+HRESULT CTestSource::UnadviseDispatch(DWORD cookie) { return sinks_.Unadvise(cookie); }
+
+HRESULT CTestSource::get_Object(std::shared_ptr<CTestObject>& object)
+{
+    object = object_;
+    return S_OK;
+}
+
+HRESULT CTestSource::get_Fresh(std::shared_ptr<CTestChild>& child)
+{
+    child = Issue();
+    return S_OK;
+}
+
+std::shared_ptr<CTestChild> CTestSource::Issue()
+{
+    auto child = std::make_shared<CTestChild>();
+    issued_.push_back(child);
+    return child;
+}
+
+HRESULT CTestSource::get_MonitorRemoteKey(bool& on)
+{
+    on = remote_key_requests_ > 0;
+    return S_OK;
+}
+
+HRESULT CTestSource::put_MonitorRemoteKey(bool on)
+{
+    if (!on && remote_key_requests_ == 0)
+        return S_FALSE;
+    remote_key_requests_ += on ? 1 : -1;
+    return S_OK;
+}
+
+HRESULT CTestSource::get_MonitorDisplay(bool& on)
+{
+    on = display_requests_ > 0;
+    return S_OK;
+}
+
+HRESULT CTestSource::put_MonitorDisplay(bool on)
+{
+    if (!on && display_requests_ == 0)
+        return S_FALSE;
+    display_requests_ += on ? 1 : -1;
+    return S_OK;
+}
+
+HRESULT CTestSource::get_OnApartment(bool& on)
+{
+    on = Apartment::Current() != nullptr;
+    return S_OK;
+}
+
+HRESULT CTestSource::Signal(const std::string& text)
+{
+    sinks_.Fire([&](IDispatchable& sink) {
+        std::vector<Variant> args{Variant(text), Variant(UnknownPtr(Issue()))};
+        Variant ignored;
+        return sink.Invoke(kDispidOnSignal, MemberKind::Method, args, ignored);
+    });
+    return S_OK;
+}
+
+HRESULT CTestSource::Refuse(const std::string& description)
+{
+    return ReportError(E_INVALIDARG, description);
+}
+
+HRESULT CTestSource::SaveToFile(const std::string&)
+{
+    ++saves_;
+    return S_OK;
+}
+
+HRESULT CTestSource::PictureWidth(std::shared_ptr<IPicture> picture, std::int32_t& width)
+{
+    return picture ? picture->get_Width(width) : E_POINTER;
 }
 
 } // namespace velk::testing

@@ -10,6 +10,9 @@
 
 #include "automation/dispatch.h"
 #include "automation/enum_registry.h"
+#include "automation/event_source.h"
+#include "automation/picture.h"
+#include "platform/connection_point.h"
 
 namespace velk::testing {
 
@@ -95,6 +98,54 @@ private:
     std::vector<std::string> items_;
     std::string secret_;
     int resets_ = 0;
+};
+
+// The automation server's root in its tests, shaped as scripts see the RCP session: advised
+// sinks hear OnSignal(Text, Child) when Signal is called; MonitorRemoteKey and MonitorDisplay
+// count requests (a put of FALSE with none outstanding gives S_FALSE); SaveToFile writes a file
+// by path; every child it hands out is remembered weakly so that a test can see it let go.
+// Lives in one apartment.
+class CTestSource : public DispatchImpl<CTestSource>, public IEventSource {
+public:
+    static constexpr DISPID kDispidOnSignal = 1;
+
+    static const Dispatcher<CTestSource>& Dispatch();
+    // Its events, for the server to name them: OnSignal.
+    static const DispatchTable& Events();
+
+    HRESULT AdviseDispatch(DispatchablePtr sink, DWORD& cookie) override;
+    HRESULT UnadviseDispatch(DWORD cookie) override;
+
+    HRESULT get_Object(std::shared_ptr<CTestObject>& object);
+    // A new child each time.
+    HRESULT get_Fresh(std::shared_ptr<CTestChild>& child);
+    HRESULT get_MonitorRemoteKey(bool& on);
+    HRESULT put_MonitorRemoteKey(bool on);
+    HRESULT get_MonitorDisplay(bool& on);
+    HRESULT put_MonitorDisplay(bool on);
+    // True when called on an apartment's thread.
+    HRESULT get_OnApartment(bool& on);
+    HRESULT Signal(const std::string& text);
+    // Fails with E_INVALIDARG and the description as the thread's error record.
+    HRESULT Refuse(const std::string& description);
+    HRESULT SaveToFile(const std::string& path);
+    HRESULT PictureWidth(std::shared_ptr<IPicture> picture, std::int32_t& width);
+
+    int remote_key_requests() const { return remote_key_requests_; }
+    int display_requests() const { return display_requests_; }
+    int saves() const { return saves_; }
+    bool advised() const { return !sinks_.empty(); }
+    const std::vector<std::weak_ptr<CTestChild>>& issued() const { return issued_; }
+
+private:
+    std::shared_ptr<CTestChild> Issue();
+
+    std::shared_ptr<CTestObject> object_ = std::make_shared<CTestObject>();
+    int remote_key_requests_ = 0;
+    int display_requests_ = 0;
+    int saves_ = 0;
+    std::vector<std::weak_ptr<CTestChild>> issued_;
+    ConnectionPoint<IDispatchable> sinks_;
 };
 
 } // namespace velk::testing

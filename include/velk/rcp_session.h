@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "automation/dispatch.h"
+#include "automation/event_source.h"
 #include "platform/date.h"
 #include "velk/rcp_objects.h"
 #include "velk/velk_enums.h"
@@ -40,7 +41,7 @@ enum RCPSessionEventDispid : DISPID {
     kDispidOnUpgradeFirmware = 6,
 };
 
-class IRCPSession : public IDispatchable {
+class IRCPSession : public IDispatchable, public IEventSource {
 public:
     virtual HRESULT Play() = 0;
     virtual HRESULT Pause() = 0;
@@ -143,12 +144,10 @@ public:
     virtual HRESULT get_SongSortOrder(RCPSongSortOrder& order) = 0;
     virtual HRESULT put_SongSortOrder(RCPSongSortOrder order) = 0;
 
-    // The connection-point side of the events: C++ sinks, and dispatch sinks (scripts, the
-    // automation server) called by the event dispids above.
+    // The connection point of the C++ sinks; dispatch sinks (scripts, the automation server),
+    // called by the event dispids above, come through IEventSource.
     virtual HRESULT Advise(std::shared_ptr<_IRCPSessionEvents> sink, DWORD& cookie) = 0;
     virtual HRESULT Unadvise(DWORD cookie) = 0;
-    virtual HRESULT AdviseDispatch(DispatchablePtr sink, DWORD& cookie) = 0;
-    virtual HRESULT UnadviseDispatch(DWORD cookie) = 0;
 };
 
 } // namespace velk

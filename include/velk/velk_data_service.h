@@ -9,6 +9,9 @@
 #include <string>
 #include <string_view>
 
+#include "automation/dispatch.h"
+#include "automation/enum_variant.h"
+#include "automation/event_source.h"
 #include "platform/guid.h"
 #include "platform/hresult.h"
 #include "platform/unknown.h"
@@ -17,10 +20,38 @@
 
 namespace velk {
 
-// Only named here; the player objects' issue defines them (IVelkHosts with the provider hosts).
 class IVelkDevice;
-class IVelkDevices;
-class IVelkHosts;
+
+// {693B65F0-2154-47A5-A33C-01DA139C8D07}: the players, a snapshot taken when handed out. Item
+// takes a position or a UDN.
+class IVelkDevices : public IDispatchable {
+public:
+    virtual HRESULT get__NewEnum(std::shared_ptr<IEnumVARIANT>& players) = 0;
+    virtual HRESULT Item(const Variant& Index, std::shared_ptr<IVelkDevice>& player) = 0;
+    virtual HRESULT get_Count(std::int32_t& count) = 0;
+};
+
+// {964C27C1-9DF5-42F2-A655-E55FCAA71E82}: the provider hosts.
+class IVelkHosts : public IDispatchable {
+public:
+    virtual HRESULT get__NewEnum(std::shared_ptr<IEnumVARIANT>& hosts) = 0;
+    virtual HRESULT Item(const Variant& Index, DispatchablePtr& host) = 0;
+    virtual HRESULT get_Count(std::int32_t& count) = 0;
+};
+
+// {2A3B6C97-F25C-41ED-99BB-612D2E85BE8C}: players coming and going, for sinks written in C++.
+// Scripts and other programs get the same events by dispid on a dispatch sink: 1 OnAddDevice,
+// 2 OnRemoveDevice, with the player as the argument.
+class _IVelkDataServiceEvent : public IUnknown {
+public:
+    virtual HRESULT OnAddDevice(const std::shared_ptr<IVelkDevice>& iDevice) = 0;
+    virtual HRESULT OnRemoveDevice(const std::shared_ptr<IVelkDevice>& iDevice) = 0;
+};
+
+enum VelkDataServiceEventDispid : DISPID {
+    kDispidOnAddDevice = 1,
+    kDispidOnRemoveDevice = 2,
+};
 
 // {DB57775E-73F8-4309-AE0A-36C031C0A258}
 constexpr Guid IID_IVelkDataService{
@@ -47,7 +78,10 @@ constexpr Guid CATID_VelkSynchronousDataServices{
 constexpr Guid CATID_VelkAsynchronousDataServices{
     0xB6104729, 0x944B, 0x477A, {0xAC, 0x5C, 0xD6, 0x30, 0x51, 0xEA, 0x4C, 0x77}};
 
-class IVelkDataService : public IUnknown {
+constexpr std::int32_t kServiceOff = 0;
+constexpr std::int32_t kServiceOn = 1;
+
+class IVelkDataService : public IDispatchable, public IEventSource {
 public:
     virtual HRESULT get_VelkDevices(std::shared_ptr<IVelkDevices>& iDevices) = 0;
     // Fields: empty or null for a record without strings, otherwise a one-dimensional array
@@ -63,10 +97,16 @@ public:
     virtual HRESULT UpdateITunesPlaycount(const std::shared_ptr<IVelkDevice>& iDevice,
                                           std::string_view bstrURL, std::string_view bstrAlbumTitle,
                                           std::int32_t nDatabaseID) = 0;
-    // bState is an automation BOOL: values other than 0 and 1 have a meaning of their own.
+    // bState is an automation BOOL: kServiceOn starts, kServiceOff stops; other values do
+    // nothing.
     virtual HRESULT ControlService(ServiceName Service, std::int32_t bState) = 0;
     virtual HRESULT get_Version(std::string& version) = 0;
     virtual HRESULT RemoveDevice(std::string_view bstrDeviceUDN) = 0;
+
+    // The connection point of the C++ sinks of the player events; dispatch sinks come through
+    // IEventSource.
+    virtual HRESULT Advise(std::shared_ptr<_IVelkDataServiceEvent> sink, DWORD& cookie) = 0;
+    virtual HRESULT Unadvise(DWORD cookie) = 0;
 };
 
 } // namespace velk

@@ -172,10 +172,12 @@ TEST(Velkctl, UsageErrorsAndHelp)
     EXPECT_EQ(Velkctl({"--player"}).status, 2);
     EXPECT_EQ(Velkctl({"--frobnicate", "Name"}).status, 2);
     EXPECT_EQ(Velkctl({"--player", "127.0.0.2", "--server", "localhost", "Name"}).status, 2);
-    // The data service's endpoint is not served yet: said so, as a failure.
-    const auto service = Velkctl({"Name"});
+    EXPECT_EQ(Velkctl({"--server", "127.0.0.1:http", "Name"}).status, 2);
+    EXPECT_EQ(Velkctl({"--player", "127.0.0.2", "--events", "Name"}).status, 2);
+    // No data service answers on this port: the server is unavailable.
+    const auto service = Velkctl({"--server", "127.0.0.1:9", "Version"});
     EXPECT_EQ(service.status, 1);
-    EXPECT_TRUE(service.err.starts_with("0x80004001 ")) << service.err;
+    EXPECT_TRUE(service.err.starts_with("0x800706BA ")) << service.err;
     // No player answers there: a connection failure, reported as one.
     const auto nobody = Velkctl({"--player", "127.0.0.1", "Name"});
     EXPECT_EQ(nobody.status, 1);

@@ -1,0 +1,142 @@
+// The data service as users run it, inside a private network namespace with simulated players:
+// `velk` in plain-server and in service mode finds the players, and `velkctl --server` drives
+// them through its automation endpoint.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <chrono>
+#include <thread>
+
+#include "platform/registry_test_fixture.h"
+#include "tools/sim/sim_test_support.h"
+
+namespace velk {
+namespace {
+
+using sim::testing::SimProcess;
+using Clock = std::chrono::steady_clock;
+
+constexpr auto kDiscoveryWait = std::chrono::seconds(30);
+
+// A program left running in the background, stopped with SIGTERM when the test ends.
+class Background {
+public:
+    explicit Background(const std::vector<std::string>& argv)
+    {
+        std::vector<char*> args;
+        for (const auto& arg : argv)
+            args.push_back(const_cast<char*>(arg.c_str()));
+        args.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        if (posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), environ) != 0)
+            pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~Background()
+    {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+
+    // The exit status once it ends within the time; -1 otherwise.
+    int WaitExit(std::chrono::seconds timeout)
+    {
+        const auto until = Clock::now() + timeout;
+        while (Clock::now() < until) {
+            int status = 0;
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return -1;
+    }
+    void Terminate() { kill(pid_, SIGTERM); }
+
+private:
+    pid_t pid_ = -1;
+};
+
+class ServiceTest : public RegistryFixture {
+protected:
+    void SetUp() override
+    {
+        RegistryFixture::SetUp();
+        // Inside the namespace the service looks for players.
+        unsetenv("VELK_DISCOVERY");
+        setenv("VELK_SYSTEMD_UNIT_DIR", folder().c_str(), 1);
+    }
+
+    static std::string Velk() { return (ProgramFolder() / "velk").string(); }
+
+    ProgramResult Velkctl(std::vector<std::string> args)
+    {
+        args.insert(args.begin(), (ProgramFolder() / "velkctl").string());
+        return RunProgram(args);
+    }
+
+    // Asks until the service has found count players.
+    bool WaitForPlayers(int count)
+    {
+        const auto until = Clock::now() + kDiscoveryWait;
+        while (Clock::now() < until) {
+            if (Velkctl({"VelkDevices.Count"}).output == std::to_string(count) + "\n")
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        }
+        return false;
+    }
+};
+
+TEST_F(ServiceTest, PlainServerServesPlayersAndEndsAfterItsLastClient)
+{
+    SimProcess sim({"--players", "2", "--renderer-only"});
+    ASSERT_TRUE(sim.ready());
+    Background velk({Velk()});
+    ASSERT_TRUE(WaitForPlayers(2));
+
+    auto set = Velkctl({"VelkDevices.Item(0).RCPSession.Volume = 33",
+                        "VelkDevices.Item(0).RCPSession.Volume", "Version"});
+    EXPECT_EQ(set.status, 0) << set.output;
+    EXPECT_EQ(set.output, "33\n0.1.0.0\n");
+
+    // A client that asked for remote keys and went away leaves the count as it found it.
+    EXPECT_EQ(Velkctl({"VelkDevices.Item(0).RCPSession.MonitorRemoteKey = TRUE",
+                       "VelkDevices.Item(0).RCPSession.MonitorRemoteKey"})
+                  .output,
+              "TRUE\n");
+    EXPECT_EQ(Velkctl({"VelkDevices.Item(0).RCPSession.MonitorRemoteKey"}).output, "FALSE\n");
+
+    const auto unknown = Velkctl({"RemoveDevice(\"uuid:nobody\")"});
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_TRUE(unknown.output.starts_with("0x80004005 ")) << unknown.output;
+
+    // Quiet for the shutdown delay after the last client: the plain server ends by itself.
+    EXPECT_EQ(velk.WaitExit(std::chrono::seconds(20)), 0);
+}
+
+TEST_F(ServiceTest, ServiceModeRunsUntilStopped)
+{
+    const auto registered = RunProgram({Velk(), "--service"});
+    ASSERT_EQ(registered.status, 0) << registered.output;
+    SimProcess sim({"--players", "1"});
+    ASSERT_TRUE(sim.ready());
+    Background velk({Velk()});
+    ASSERT_TRUE(WaitForPlayers(1));
+    const auto name = Velkctl({"VelkDevices.Item(0).Name"});
+    EXPECT_EQ(name.status, 0) << name.output;
+    // A service does not end with its clients.
+    EXPECT_EQ(velk.WaitExit(std::chrono::seconds(7)), -1);
+    velk.Terminate();
+    EXPECT_EQ(velk.WaitExit(std::chrono::seconds(20)), 0);
+}
+
+} // namespace
+} // namespace velk
