@@ -101,7 +101,10 @@ const DispatchTable& CVelkDataService::EventTable()
     return table;
 }
 
-CVelkDataService::CVelkDataService() = default;
+CVelkDataService::CVelkDataService()
+    : hosting_([this](const std::string& udn) { return ConnectedPlayer(udn); })
+{
+}
 
 CVelkDataService::~CVelkDataService() = default;
 
@@ -113,6 +116,12 @@ HRESULT CVelkDataService::Initialize()
     if (FAILED(hr))
         return hr;
     retry_timers_ = std::make_unique<TimerQueue>();
+    hr = hosting_.Start(service_cookie_);
+    if (FAILED(hr)) {
+        retry_timers_.reset();
+        Git::Global().Revoke(std::exchange(service_cookie_, 0));
+        return hr;
+    }
     // Without discovery the service still serves its other callers.
     if (DiscoveryWanted())
         ControlService(ServiceName::ServiceNameUPnP, kServiceOn);
@@ -135,6 +144,8 @@ HRESULT CVelkDataService::Terminate()
     // Deleting the timers waits for a running one, which only posts.
     retry_timers_.reset();
     announced_.clear();
+    // The worker first, so that no provider runs while the players and hosts go.
+    hosting_.Stop();
     for (const auto& player : players) {
         std::string udn;
         player->get_UDN(udn);
@@ -248,10 +259,25 @@ void CVelkDataService::ConnectAnnounced(const std::string& udn)
         return;
     }
     announced_.erase(entry);
+    AddPlayer(player);
+}
 
+void CVelkDataService::AddPlayer(const std::shared_ptr<CVelkDevice>& player)
+{
+    std::string udn;
+    if (FAILED(player->get_UDN(udn)))
+        return;
     std::lock_guard lock(players_lock_);
+    hosting_.PlayerAdded(player);
     players_[udn] = player;
     FireAddDevice(player);
+}
+
+std::shared_ptr<CVelkDevice> CVelkDataService::ConnectedPlayer(const std::string& udn)
+{
+    std::lock_guard lock(players_lock_);
+    auto found = players_.find(udn);
+    return found == players_.end() ? nullptr : found->second;
 }
 
 void CVelkDataService::OnDeviceRemoved(long find, const std::string& udn)
@@ -277,6 +303,7 @@ HRESULT CVelkDataService::RemovePlayer(std::string_view udn)
     auto player = std::move(found->second);
     players_.erase(found);
     FireRemoveDevice(player);
+    hosting_.PlayerRemoved(player);
     player->OnShutdown();
     return S_OK;
 }
@@ -319,15 +346,20 @@ HRESULT CVelkDataService::get_VelkDevices(std::shared_ptr<IVelkDevices>& iDevice
     return S_OK;
 }
 
-HRESULT CVelkDataService::get_HostDevices(std::uint32_t, std::shared_ptr<IVelkDevices>&)
+HRESULT CVelkDataService::get_HostDevices(std::uint32_t HostID,
+                                          std::shared_ptr<IVelkDevices>& iDevices)
 {
-    // No provider host exists yet, so no cookie names one.
-    return ReportError(E_INVALIDARG);
+    std::vector<std::shared_ptr<IVelkDevice>> players;
+    HRESULT hr = hosting_.HostPlayers(HostID, players);
+    if (FAILED(hr))
+        return ReportError(hr);
+    iDevices = std::make_shared<CVelkDevices>(std::move(players));
+    return S_OK;
 }
 
 HRESULT CVelkDataService::get_Hosts(std::shared_ptr<IVelkHosts>& iHosts)
 {
-    iHosts = std::make_shared<CEnumVelkHosts>(std::vector<DispatchablePtr>{});
+    iHosts = std::make_shared<CEnumVelkHosts>(hosting_.Hosts());
     return S_OK;
 }
 
@@ -351,7 +383,7 @@ HRESULT CVelkDataService::ReportVelkEvent(EventTypes type, EventCategories Categ
 
 HRESULT CVelkDataService::Reload()
 {
-    return S_OK;
+    return hosting_.Reload();
 }
 
 HRESULT CVelkDataService::UpdateITunesPlaycount(const std::shared_ptr<IVelkDevice>&,

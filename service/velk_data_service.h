@@ -16,6 +16,7 @@
 #include "platform/connection_point.h"
 #include "platform/timer_queue.h"
 #include "platform/upnp_device_finder.h"
+#include "service/provider_hosting.h"
 #include "velk/velk_data_service.h"
 
 namespace velk {
@@ -62,6 +63,10 @@ public:
     // The root object's cookie in the interface table, 0 outside Initialize..Terminate.
     DWORD service_cookie() const { return service_cookie_; }
 
+    // Enters a connected player: loads the providers it lists and attaches it to them, then
+    // tells the sinks. The way every announced player comes in once its connection stands.
+    void AddPlayer(const std::shared_ptr<CVelkDevice>& player);
+
 private:
     // A player announced but not connected yet, waiting for its next attempt.
     struct Announced {
@@ -76,6 +81,7 @@ private:
     // player there), or tried again later.
     void ConnectAnnounced(const std::string& udn);
     HRESULT RemovePlayer(std::string_view udn);
+    std::shared_ptr<CVelkDevice> ConnectedPlayer(const std::string& udn);
     void FireAddDevice(const std::shared_ptr<IVelkDevice>& player);
     void FireRemoveDevice(const std::shared_ptr<IVelkDevice>& player);
 
@@ -91,6 +97,8 @@ private:
 
     ConnectionPoint<_IVelkDataServiceEvent> sinks_;
     ConnectionPoint<IDispatchable> dispatch_sinks_;
+
+    ProviderHosting hosting_;
 };
 
 } // namespace velk
