@@ -103,6 +103,12 @@ public:
     HRESULT Unadvise(DWORD cookie) override { return Control().data_event.Unadvise(cookie); }
 };
 
+// One of the polled providers: the class id is the only difference between them.
+class PolledProvider : public Provider<PolledProvider> {
+public:
+    explicit PolledProvider(const Guid& clsid) : Provider(clsid) {}
+};
+
 // Registered like a provider, but its objects are none.
 class NotAProvider : public IUnknown {};
 
@@ -113,13 +119,24 @@ template <class T> UnknownPtr Make()
 
 std::span<const ModuleClass> Classes()
 {
-    static const ModuleClass kClasses[] = {
-        {{kConfigurableProvider, "Velk Test Configurable Provider", "", "", {}},
-         Make<ConfigurableProvider>},
-        {{kPlainProvider, "Velk Test Plain Provider", "", "", {}}, Make<PlainProvider>},
-        {{kBrokenProvider, "Velk Test Broken Provider", "", "", {}},
-         [] { return UnknownPtr(std::make_shared<NotAProvider>()); }},
-    };
+    static const std::vector<ModuleClass> kClasses = [] {
+        std::vector<ModuleClass> classes{
+            {{kConfigurableProvider, "Velk Test Configurable Provider", "", "", {}},
+             Make<ConfigurableProvider>},
+            {{kPlainProvider, "Velk Test Plain Provider", "", "", {}}, Make<PlainProvider>},
+            {{kBrokenProvider, "Velk Test Broken Provider", "", "", {}},
+             [] { return UnknownPtr(std::make_shared<NotAProvider>()); }},
+        };
+        for (int i = 0; i < kPolledProviderCount; ++i) {
+            const Guid clsid = PolledProviderClass(i);
+            classes.push_back(
+                {{clsid, "Velk Test Polled Provider " + std::to_string(i), "", "", {}}, [clsid] {
+                     return UnknownPtr(std::static_pointer_cast<IVelkDataObject>(
+                         std::make_shared<PolledProvider>(clsid)));
+                 }});
+        }
+        return classes;
+    }();
     return kClasses;
 }
 

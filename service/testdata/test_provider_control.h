@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/connection_point.h"
+#include "platform/event.h"
 #include "platform/guid.h"
 #include "velk/velk_data_object.h"
 
@@ -22,6 +23,17 @@ inline const Guid kConfigurableProvider = *Guid::Parse("{3C0F5E7A-6B1D-4E2A-9C3B
 inline const Guid kPlainProvider = *Guid::Parse("{3C0F5E7A-6B1D-4E2A-9C3B-7D8E9F0A1B02}");
 // A registered class whose object is no provider: its creation fails.
 inline const Guid kBrokenProvider = *Guid::Parse("{3C0F5E7A-6B1D-4E2A-9C3B-7D8E9F0A1B03}");
+
+// Plain providers that differ only in class id, for runs with many hosts: the class id of index
+// i is this base id with i in its last byte. They poll at the interval they are steered to.
+inline const Guid kPolledProviderBase = *Guid::Parse("{3C0F5E7A-6B1D-4E2A-9C3B-7D8E9F0A1C00}");
+inline constexpr int kPolledProviderCount = 20;
+inline Guid PolledProviderClass(int index)
+{
+    Guid clsid = kPolledProviderBase;
+    clsid.data4[7] = static_cast<std::uint8_t>(index);
+    return clsid;
+}
 
 inline constexpr const char* kTestProviderControlSymbol = "VelkTestProviderControl";
 
@@ -55,6 +67,7 @@ public:
     {
         std::lock_guard lock(mutex_);
         calls_.push_back({clsid, std::move(name), std::move(detail), std::this_thread::get_id()});
+        call_recorded.Set();
     }
     std::vector<ProviderCall> Calls()
     {
@@ -85,6 +98,7 @@ public:
         std::lock_guard lock(mutex_);
         calls_.clear();
         steering_.clear();
+        call_recorded.Reset();
     }
 
     // The configurable provider's data event: its sinks live here, so a test raises
@@ -95,6 +109,10 @@ public:
         for (int i = 0; i < times; ++i)
             data_event.Fire([](_IVelkDataObjectEvent& sink) { return sink.OnDataAvailable(); });
     }
+
+    // Set at every recorded call: a pump on the main apartment returns as soon as a provider
+    // call came, instead of at the end of a time slice.
+    Event call_recorded{Event::Reset::Auto};
 
     // Providers alive now.
     std::atomic<int> live{0};
