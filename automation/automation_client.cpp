@@ -67,29 +67,7 @@ std::shared_ptr<const DispatchTable> UnknownTable()
     return table;
 }
 
-std::optional<MemberKind> KindOf(const json& value)
-{
-    if (value == "get")
-        return MemberKind::PropertyGet;
-    if (value == "put")
-        return MemberKind::PropertyPut;
-    if (value == "method")
-        return MemberKind::Method;
-    return std::nullopt;
-}
 
-const char* KindName(MemberKind kind)
-{
-    switch (kind) {
-    case MemberKind::PropertyGet:
-        return "get";
-    case MemberKind::PropertyPut:
-        return "put";
-    case MemberKind::Method:
-        break;
-    }
-    return "method";
-}
 
 std::optional<VARTYPE> TypeOf(const json& value)
 {
@@ -127,11 +105,11 @@ std::optional<MemberDesc> MemberOf(const json& value)
     const auto params = value.find("params");
     const auto result = value.find("result");
     if (name == value.end() || !name->is_string() || dispid == value.end() || !HResultOf(*dispid) ||
-        kind == value.end() || !KindOf(*kind) || params == value.end() || !params->is_array() ||
+        kind == value.end() || !MemberKindFromJson(*kind) || params == value.end() || !params->is_array() ||
         result == value.end() || !TypeOf(*result))
         return std::nullopt;
     MemberDesc member{
-        name->get<std::string>(), *HResultOf(*dispid), *KindOf(*kind), {}, *TypeOf(*result)};
+        name->get<std::string>(), *HResultOf(*dispid), *MemberKindFromJson(*kind), {}, *TypeOf(*result)};
     for (const auto& item : *params) {
         auto param = ParamOf(item);
         if (!param)
@@ -208,7 +186,7 @@ public:
         HRESULT hr = Request("/call",
                              json{{"object", handle},
                                   {"member", member.name},
-                                  {"kind", KindName(member.kind)},
+                                  {"kind", MemberKindName(member.kind)},
                                   {"args", std::move(values)}},
                              reply);
         if (FAILED(hr))

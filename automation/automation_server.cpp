@@ -160,27 +160,7 @@ std::optional<std::uint64_t> HandleFromText(std::string_view text)
     return handle;
 }
 
-const char* KindName(MemberKind kind)
-{
-    switch (kind) {
-    case MemberKind::PropertyGet:
-        return "get";
-    case MemberKind::PropertyPut:
-        return "put";
-    case MemberKind::Method:
-        break;
-    }
-    return "method";
-}
 
-std::optional<MemberKind> KindOf(const json& value)
-{
-    for (MemberKind kind : {MemberKind::PropertyGet, MemberKind::PropertyPut, MemberKind::Method}) {
-        if (value == KindName(kind))
-            return kind;
-    }
-    return std::nullopt;
-}
 
 // How a session advises and unadvises an object's events.
 struct EventSourceCalls {
@@ -425,7 +405,7 @@ std::optional<CallRequest> ParseCall(const json& body, std::string& problem)
     }
     call.member = member->get<std::string>();
     const auto kind = body.find("kind");
-    const auto parsed_kind = kind == body.end() ? std::nullopt : KindOf(*kind);
+    const auto parsed_kind = kind == body.end() ? std::nullopt : MemberKindFromJson(*kind);
     if (!parsed_kind) {
         problem = "\"kind\" must be \"get\", \"put\" or \"method\"";
         return std::nullopt;
@@ -463,7 +443,7 @@ json DescribeMember(const MemberDesc& member)
     }
     return json{{"name", member.name},
                 {"dispid", member.dispid},
-                {"kind", KindName(member.kind)},
+                {"kind", MemberKindName(member.kind)},
                 {"params", std::move(params)},
                 {"result", member.result}};
 }

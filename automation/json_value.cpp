@@ -406,4 +406,26 @@ std::string JsonText(const json& value)
     return value.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
+const char* MemberKindName(MemberKind kind)
+{
+    switch (kind) {
+    case MemberKind::PropertyGet:
+        return "get";
+    case MemberKind::PropertyPut:
+        return "put";
+    case MemberKind::Method:
+        break;
+    }
+    return "method";
+}
+
+std::optional<MemberKind> MemberKindFromJson(const nlohmann::json& value)
+{
+    for (MemberKind kind : {MemberKind::PropertyGet, MemberKind::PropertyPut, MemberKind::Method}) {
+        if (value == MemberKindName(kind))
+            return kind;
+    }
+    return std::nullopt;
+}
+
 } // namespace velk

@@ -20,14 +20,21 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include <nlohmann/json.hpp>
+
+#include "automation/dispatch.h"
 
 #include "automation/picture.h"
 #include "platform/variant.h"
 
 namespace velk {
+
+// A member kind's word on the wire ("get", "put", "method"), and back; none for another word.
+const char* MemberKindName(MemberKind kind);
+std::optional<MemberKind> MemberKindFromJson(const nlohmann::json& value);
 
 // An object as its JSON form; fails (DISP_E_TYPEMISMATCH) for an object the side cannot send.
 using ObjectToJson = std::function<HRESULT(const UnknownPtr& object, nlohmann::json& out)>;

@@ -44,36 +44,37 @@ HRESULT Git::Revoke(DWORD cookie)
     return S_OK;
 }
 
-HRESULT Git::Invoke(DWORD cookie, const std::function<HRESULT(const UnknownPtr&)>& fn)
+HRESULT Git::Find(DWORD cookie, UnknownPtr& object, std::shared_ptr<Apartment>& owner)
 {
-    Entry entry;
     {
         std::lock_guard lock(mutex_);
         auto it = entries_.find(cookie);
         if (it == entries_.end())
             return E_INVALIDARG;
-        entry = it->second;
+        object = it->second.object;
+        owner = it->second.owner.lock();
     }
-    auto owner = entry.owner.lock();
-    if (!owner)
-        return RPC_E_DISCONNECTED;
-    return owner->Invoke([&] { return fn(entry.object); });
+    return owner ? S_OK : RPC_E_DISCONNECTED;
+}
+
+HRESULT Git::Invoke(DWORD cookie, const std::function<HRESULT(const UnknownPtr&)>& fn)
+{
+    UnknownPtr object;
+    std::shared_ptr<Apartment> owner;
+    HRESULT hr = Find(cookie, object, owner);
+    if (FAILED(hr))
+        return hr;
+    return owner->Invoke([&] { return fn(object); });
 }
 
 HRESULT Git::Post(DWORD cookie, std::function<void(const UnknownPtr&)> fn)
 {
-    Entry entry;
-    {
-        std::lock_guard lock(mutex_);
-        auto it = entries_.find(cookie);
-        if (it == entries_.end())
-            return E_INVALIDARG;
-        entry = it->second;
-    }
-    auto owner = entry.owner.lock();
-    if (!owner)
-        return RPC_E_DISCONNECTED;
-    return owner->Post([object = std::move(entry.object), fn = std::move(fn)] { fn(object); });
+    UnknownPtr object;
+    std::shared_ptr<Apartment> owner;
+    HRESULT hr = Find(cookie, object, owner);
+    if (FAILED(hr))
+        return hr;
+    return owner->Post([object = std::move(object), fn = std::move(fn)] { fn(object); });
 }
 
 } // namespace velk

@@ -46,6 +46,9 @@ public:
     }
 
 private:
+    // The registered object and its live owner apartment.
+    HRESULT Find(DWORD cookie, UnknownPtr& object, std::shared_ptr<Apartment>& owner);
+
     struct Entry {
         UnknownPtr object;
         std::weak_ptr<Apartment> owner;
