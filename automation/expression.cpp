@@ -127,30 +127,17 @@ private:
     // #YYYY-MM-DD HH:MM:SS#
     std::optional<Variant> ParseDate()
     {
-        static constexpr std::string_view kPicture = "#0000-00-00 00:00:00#";
-        const std::string_view text = text_.substr(pos_, kPicture.size());
-        bool shaped = text.size() == kPicture.size();
-        for (std::size_t i = 0; shaped && i < kPicture.size(); ++i)
-            shaped = kPicture[i] == '0' ? IsDigit(text[i]) : text[i] == kPicture[i];
-        if (!shaped)
+        static constexpr std::size_t kLength = std::string_view("#0000-00-00 00:00:00#").size();
+        const std::string_view text = text_.substr(pos_, kLength);
+        const auto fields = text.size() == kLength && text.back() == '#'
+                                ? ParseCalendarText(text.substr(1, kLength - 2))
+                                : std::nullopt;
+        if (!fields)
             return Fail("expected a date as #YYYY-MM-DD HH:MM:SS#");
-        auto field = [&](std::size_t at, std::size_t length) {
-            int value = 0;
-            for (std::size_t i = at; i < at + length; ++i)
-                value = value * 10 + (text[i] - '0');
-            return value;
-        };
-        CalendarTime time;
-        time.year = field(1, 4);
-        time.month = field(6, 2);
-        time.day = field(9, 2);
-        time.hour = field(12, 2);
-        time.minute = field(15, 2);
-        time.second = field(18, 2);
-        auto date = Date::FromCalendar(time);
+        auto date = Date::FromCalendar(*fields);
         if (!date)
             return Fail("no such date or time");
-        pos_ += kPicture.size();
+        pos_ += kLength;
         return Variant(*date);
     }
 

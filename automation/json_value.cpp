@@ -97,31 +97,11 @@ json DateToJson(Date date)
     return json{{"date", date.value()}};
 }
 
-// "YYYY-MM-DD HH:MM:SS" or "YYYY-MM-DD", each field its exact number of digits.
+// "YYYY-MM-DD HH:MM:SS" or "YYYY-MM-DD".
 std::optional<Date> ParseDateText(std::string_view text)
 {
-    static constexpr std::string_view kShape = "0000-00-00 00:00:00";
-    if (text.size() != kShape.size() && text.size() != 10)
-        return std::nullopt;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const bool digit = text[i] >= '0' && text[i] <= '9';
-        if (kShape[i] == '0' ? !digit : text[i] != kShape[i])
-            return std::nullopt;
-    }
-    auto number = [&](std::size_t at, std::size_t digits) {
-        int value = 0;
-        for (std::size_t i = at; i < at + digits && i < text.size(); ++i)
-            value = value * 10 + (text[i] - '0');
-        return value;
-    };
-    CalendarTime time;
-    time.year = number(0, 4);
-    time.month = number(5, 2);
-    time.day = number(8, 2);
-    time.hour = number(11, 2);
-    time.minute = number(14, 2);
-    time.second = number(17, 2);
-    return Date::FromCalendar(time);
+    const auto fields = ParseCalendarText(text);
+    return fields ? Date::FromCalendar(*fields) : std::nullopt;
 }
 
 class JsonReader {

@@ -4,6 +4,7 @@
 
 #include <compare>
 #include <optional>
+#include <string_view>
 
 namespace velk {
 
@@ -44,5 +45,9 @@ public:
 private:
     double value_ = 0.0;
 };
+
+// The fields of "YYYY-MM-DD HH:MM:SS" or "YYYY-MM-DD", each field its exact number of digits;
+// none for text of another shape. Whether the fields make a date is Date::FromCalendar's call.
+std::optional<CalendarTime> ParseCalendarText(std::string_view text);
 
 } // namespace velk
