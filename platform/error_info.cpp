@@ -19,6 +19,8 @@ void ClearErrorInfo() { t_error_info.reset(); }
 
 HRESULT ReportError(HRESULT hr) { return ReportError(hr, HResultMessage(hr)); }
 
+HRESULT ReportIfFailed(HRESULT hr) { return FAILED(hr) ? ReportError(hr) : hr; }
+
 HRESULT ReportError(HRESULT hr, std::string description)
 {
     SetErrorInfo({std::move(description), kErrorSource, kErrorHelpFile, static_cast<DWORD>(hr)});

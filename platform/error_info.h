@@ -31,6 +31,9 @@ void ClearErrorInfo();
 // "Velk.chm" and source "Velk". Returns hr so that members can `return ReportError(hr);`.
 HRESULT ReportError(HRESULT hr);
 
+// ReportError for a failure; a success passes through untouched.
+HRESULT ReportIfFailed(HRESULT hr);
+
 // The same with a description of the caller's own.
 HRESULT ReportError(HRESULT hr, std::string description);
 

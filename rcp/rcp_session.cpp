@@ -22,8 +22,6 @@ constexpr std::uint32_t kUpgradeReplyTimeoutMs = 120000;
 constexpr int kUpgradeAttempts = 3;
 constexpr double kSecondsPerDay = 86400.0;
 
-HRESULT Report(HRESULT hr) { return FAILED(hr) ? ReportError(hr) : hr; }
-
 // Three numbers separated by sep ("h:m:s", "m-d-y"); nothing else may follow.
 std::optional<std::array<int, 3>> ParseThreeNumbers(const std::string& text, char sep)
 {
@@ -285,14 +283,14 @@ HRESULT CRCPSession::Command(std::string_view word, std::optional<std::string_vi
     if (control_.firmware_version() < minimum)
         return ReportError(E_RCP_FIRMWARE_TOO_OLD);
     std::lock_guard lock(mutex_);
-    return Report(control_.Execute(word, argument, value));
+    return ReportIfFailed(control_.Execute(word, argument, value));
 }
 
 HRESULT CRCPSession::Query(std::string_view word, std::optional<std::string_view> argument,
                            RcpLineCallback callback)
 {
     std::lock_guard lock(mutex_);
-    return Report(control_.ExecuteWithLines(word, argument, std::move(callback)));
+    return ReportIfFailed(control_.ExecuteWithLines(word, argument, std::move(callback)));
 }
 
 HRESULT CRCPSession::List(std::string_view word, RcpLineCallback callback,
@@ -303,7 +301,7 @@ HRESULT CRCPSession::List(std::string_view word, RcpLineCallback callback,
     std::lock_guard lock(mutex_);
     if (IsSongListWord(word))
         ++song_list_generation_;
-    return Report(control_.ExecuteList(word, std::move(callback), argument));
+    return ReportIfFailed(control_.ExecuteList(word, std::move(callback), argument));
 }
 
 HRESULT CRCPSession::Play() { return Command("Play"); }
@@ -562,7 +560,7 @@ HRESULT CRCPSession::ExecuteSoftwareUpgrade()
     }
     if (hr == E_ABORT)
         return hr;
-    return Report(hr);
+    return ReportIfFailed(hr);
 }
 
 void CRCPSession::SendFiltersForCategories()
@@ -688,7 +686,7 @@ HRESULT CRCPSession::get_ConnectedServer(std::shared_ptr<IRCPServer>& server)
     if (control_.firmware_version() < kFirmwarePowerState)
         return ReportError(E_RCP_FIRMWARE_TOO_OLD);
     std::lock_guard lock(mutex_);
-    HRESULT hr = Report(control_.RefreshServer());
+    HRESULT hr = ReportIfFailed(control_.RefreshServer());
     if (FAILED(hr))
         return hr;
     std::shared_ptr<IEnumRCPServers> servers;
@@ -922,7 +920,7 @@ RcpLineCallback CRCPSession::EventCallback(RCPEventType type)
 
 HRESULT CRCPSession::SubscribeRemoteKeys()
 {
-    HRESULT hr = Report(
+    HRESULT hr = ReportIfFailed(
         control_.Subscribe("IrDemodSubscribe", "IrDemod", EventCallback(RCPEventType::EventTypeIR)));
     keys_subscribed_ = SUCCEEDED(hr);
     return hr;
@@ -932,7 +930,7 @@ HRESULT CRCPSession::UnsubscribeRemoteKeys()
 {
     keys_subscribed_ = false;
     control_.RemoveTransaction("IrDemod");
-    return Report(control_.PostCommand("IrDemodUnsubscribe", nullptr));
+    return ReportIfFailed(control_.PostCommand("IrDemodUnsubscribe", nullptr));
 }
 
 HRESULT CRCPSession::get_MonitorRemoteKey(bool& on)
@@ -977,7 +975,7 @@ HRESULT CRCPSession::put_MonitorDisplay(bool on)
     std::lock_guard lock(mutex_);
     if (on) {
         if (display_monitor_count_ == 0) {
-            HRESULT hr = Report(control_.Subscribe("DisplayUpdateEventSubscribe", "DisplayUpdateEvent",
+            HRESULT hr = ReportIfFailed(control_.Subscribe("DisplayUpdateEventSubscribe", "DisplayUpdateEvent",
                                                    EventCallback(RCPEventType::EventTypeDisplay)));
             if (FAILED(hr))
                 return hr;
@@ -989,7 +987,7 @@ HRESULT CRCPSession::put_MonitorDisplay(bool on)
         return S_FALSE;
     if (--display_monitor_count_ == 0) {
         control_.RemoveTransaction("DisplayUpdateEvent");
-        return Report(control_.PostCommand("DisplayUpdateEventUnsubscribe", nullptr));
+        return ReportIfFailed(control_.PostCommand("DisplayUpdateEventUnsubscribe", nullptr));
     }
     return S_OK;
 }

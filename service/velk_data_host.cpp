@@ -75,7 +75,7 @@ HRESULT CVelkDataHost::get_VelkDevices(std::shared_ptr<IVelkDevices>& devices)
         Git::Global().Invoke<IVelkDataService>(service_cookie_, [&](IVelkDataService& service) {
             return service.get_HostDevices(cookie, devices);
         });
-    return FAILED(hr) ? ReportError(hr) : hr;
+    return ReportIfFailed(hr);
 }
 
 HRESULT CVelkDataHost::get_Object(std::shared_ptr<IVelkDataObject>& object)
@@ -104,7 +104,7 @@ HRESULT CVelkDataHost::get_Parent(std::shared_ptr<IVelkDataService>& service)
         service = std::dynamic_pointer_cast<IVelkDataService>(object);
         return service ? S_OK : E_NOINTERFACE;
     });
-    return FAILED(hr) ? ReportError(hr) : hr;
+    return ReportIfFailed(hr);
 }
 
 HRESULT CVelkDataHost::get_Cookie(std::uint32_t& cookie)

@@ -311,7 +311,7 @@ HRESULT CVelkDataService::RemovePlayer(std::string_view udn)
 HRESULT CVelkDataService::RemoveDevice(std::string_view bstrDeviceUDN)
 {
     HRESULT hr = RemovePlayer(bstrDeviceUDN);
-    return FAILED(hr) ? ReportError(hr) : hr;
+    return ReportIfFailed(hr);
 }
 
 void CVelkDataService::FireAddDevice(const std::shared_ptr<IVelkDevice>& player)

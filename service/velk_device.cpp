@@ -25,11 +25,6 @@ constexpr std::string_view kAVTransportServiceId = "urn:upnp-org:serviceId:AVTra
 constexpr std::string_view kRenderingControlServiceId = "urn:upnp-org:serviceId:RenderingControl";
 constexpr std::uint32_t kAVTransportInstance = 0;
 
-HRESULT Report(HRESULT hr)
-{
-    return FAILED(hr) ? ReportError(hr) : hr;
-}
-
 struct DisplaySize {
     std::string_view type;
     std::int16_t width;
@@ -433,7 +428,7 @@ HRESULT CVelkDevice::get_UDN(std::string& udn)
 
 HRESULT CVelkDevice::AudioWarble()
 {
-    return Report(Send("audiowarble", LineKind::Command));
+    return ReportIfFailed(Send("audiowarble", LineKind::Command));
 }
 
 HRESULT CVelkDevice::AudioTone(const Variant& nTone, const Variant& sampleFrequency)
@@ -441,30 +436,30 @@ HRESULT CVelkDevice::AudioTone(const Variant& nTone, const Variant& sampleFreque
     // Left out, both are 0: tone 0 at 48 kHz.
     std::int64_t tone = 0;
     if (!nTone.IsMissing() && (FAILED(nTone.ToInt64(tone)) || !std::in_range<std::int16_t>(tone)))
-        return Report(E_INVALIDARG);
+        return ReportIfFailed(E_INVALIDARG);
     std::int32_t rate = 0;
     if (!sampleFrequency.IsMissing() && FAILED(sampleFrequency.ToInt32(rate)))
-        return Report(E_INVALIDARG);
+        return ReportIfFailed(E_INVALIDARG);
     if (rate < 0 || static_cast<std::size_t>(rate) >= std::size(kToneRates) ||
         kToneRates[rate].empty())
-        return Report(E_UNEXPECTED);
-    return Report(Send("audiotone " + std::to_string(tone) + " " + std::string(kToneRates[rate]),
+        return ReportIfFailed(E_UNEXPECTED);
+    return ReportIfFailed(Send("audiotone " + std::to_string(tone) + " " + std::string(kToneRates[rate]),
                        LineKind::Command));
 }
 
 HRESULT CVelkDevice::HtPlay(std::string_view bstrURL)
 {
-    return Report(Send("htplay " + std::string(bstrURL), LineKind::Command));
+    return ReportIfFailed(Send("htplay " + std::string(bstrURL), LineKind::Command));
 }
 
 HRESULT CVelkDevice::Stop()
 {
-    return Report(Send("stop", LineKind::Command));
+    return ReportIfFailed(Send("stop", LineKind::Command));
 }
 
 HRESULT CVelkDevice::Attract()
 {
-    return Report(Send("attract", LineKind::Command));
+    return ReportIfFailed(Send("attract", LineKind::Command));
 }
 
 HRESULT CVelkDevice::get_DeviceType(std::string& type)
@@ -481,21 +476,21 @@ HRESULT CVelkDevice::ScreenSize(std::int16_t& cx, std::int16_t& cy)
         if (size.type == display_type_) {
             cx = size.width;
             cy = size.height;
-            return Report(size.hr);
+            return ReportIfFailed(size.hr);
         }
     }
     // Not connected yet, or a display this service does not know.
-    return Report(E_UNEXPECTED);
+    return ReportIfFailed(E_UNEXPECTED);
 }
 
 HRESULT CVelkDevice::get_Version(std::string& version)
 {
     HRESULT hr = Send("version", LineKind::Query);
     if (FAILED(hr))
-        return Report(hr);
+        return ReportIfFailed(hr);
     auto parsed = VersionFromReply(telnet_.reply_lines());
     if (!parsed)
-        return Report(E_FAIL);
+        return ReportIfFailed(E_FAIL);
     version = std::move(*parsed);
     return S_OK;
 }
@@ -504,15 +499,15 @@ HRESULT CVelkDevice::DrawPicture(std::int32_t x, std::int32_t y, const Variant& 
 {
     const UnknownPtr* object = vPicture.Get<UnknownPtr>();
     if (!object)
-        return Report(E_NOTIMPL);
+        return ReportIfFailed(E_NOTIMPL);
     auto picture = std::dynamic_pointer_cast<IPicture>(*object);
     if (!picture)
-        return Report(E_INVALIDARG);
+        return ReportIfFailed(E_INVALIDARG);
     Bitmap bitmap;
     HRESULT hr = picture->GetBitmap(bitmap);
     if (FAILED(hr))
-        return Report(hr);
-    return Report(ForEachDarkRun(bitmap, [&](int row, int first, int end) {
+        return ReportIfFailed(hr);
+    return ReportIfFailed(ForEachDarkRun(bitmap, [&](int row, int first, int end) {
         // The lines take the display as any other drawing does: a quit is due afterwards.
         quit_sent_ = false;
         const std::int64_t line_y = std::int64_t{y} + row;
@@ -537,23 +532,23 @@ HRESULT CVelkDevice::Sketch(SketchVerbs Verb, const Variant& p1, const Variant& 
                                           SketchText(p4), SketchText(p5), SketchText(p6)};
     const auto part = SketchVerbPart(Verb, p);
     if (!part)
-        return Report(E_INVALIDARG);
+        return ReportIfFailed(E_INVALIDARG);
     const auto line = ShellLine(std::string(kSketchPrefix) + *part);
     if (!line)
-        return Report(E_INVALIDARG);
+        return ReportIfFailed(E_INVALIDARG);
 
     const bool quit = Verb == SketchVerbs::SketchQuit;
     if (quit && quit_sent_)
         return S_OK;
     quit_sent_ = quit;
     const bool direct = quit || Verb == SketchVerbs::SketchClear;
-    return Report(SendLine(*line, direct ? LineKind::Direct : LineKind::Command));
+    return ReportIfFailed(SendLine(*line, direct ? LineKind::Direct : LineKind::Command));
 }
 
 HRESULT CVelkDevice::Load(const std::shared_ptr<IStream>& iStream)
 {
     if (!iStream)
-        return Report(E_POINTER);
+        return ReportIfFailed(E_POINTER);
     // A 16-bit count of the fields that follow, then font size, menu time-out and show-content
     // mode as far as the count goes. Fields a later writer may add have no known width: they
     // are left for the reader after this one.
@@ -569,7 +564,7 @@ HRESULT CVelkDevice::Load(const std::shared_ptr<IStream>& iStream)
     if (SUCCEEDED(hr) && count >= 3)
         hr = ReadLittleEndian(*iStream, show_content_mode);
     if (FAILED(hr))
-        return Report(hr);
+        return ReportIfFailed(hr);
     font_size_ = font_size;
     menu_timeout_ms_ = menu_timeout_ms;
     show_content_mode_ = show_content_mode;
@@ -580,10 +575,10 @@ HRESULT CVelkDevice::get_RCPSession(std::shared_ptr<IRCPSession>& session)
 {
     if (!session_) {
         if (connecting_)
-            return Report(E_PENDING);
+            return ReportIfFailed(E_PENDING);
         HRESULT hr = OpenSession();
         if (FAILED(hr))
-            return Report(hr);
+            return ReportIfFailed(hr);
     }
     session = session_;
     return S_OK;
@@ -591,7 +586,7 @@ HRESULT CVelkDevice::get_RCPSession(std::shared_ptr<IRCPSession>& session)
 
 HRESULT CVelkDevice::OnShutdown()
 {
-    return Report(CloseSession());
+    return ReportIfFailed(CloseSession());
 }
 
 HRESULT CVelkDevice::get_Name(std::string& name)
@@ -615,12 +610,12 @@ HRESULT CVelkDevice::get_ScreenHeight(std::int16_t& height)
 HRESULT CVelkDevice::GiveUpDisplay(std::int16_t Seconds)
 {
     if (Seconds < 0)
-        return Report(E_INVALIDARG);
+        return ReportIfFailed(E_INVALIDARG);
     if (shutting_down_)
-        return Report(E_VELK_SHUTTING_DOWN);
+        return ReportIfFailed(E_VELK_SHUTTING_DOWN);
     // The timer's end comes back through the apartment; without one it never could.
     if (apartment_.expired())
-        return Report(CO_E_NOTINITIALIZED);
+        return ReportIfFailed(CO_E_NOTINITIALIZED);
     if (Seconds != 0)
         menu_timeout_ms_ = static_cast<std::uint32_t>(Seconds) * 1000;
     if (!give_up_queue_)
@@ -632,7 +627,7 @@ HRESULT CVelkDevice::GiveUpDisplay(std::int16_t Seconds)
     if (SUCCEEDED(hr))
         hr = Send(std::string(kSketchPrefix) + "quit", LineKind::GiveUp);
     ArmGiveUpTimer();
-    return Report(hr);
+    return ReportIfFailed(hr);
 }
 
 void CVelkDevice::ArmGiveUpTimer()
@@ -674,7 +669,7 @@ void CVelkDevice::OnRemoteKey(VelkRemoteKeys key)
 HRESULT CVelkDevice::put_StandbyMode(bool standby)
 {
     standby_ = standby;
-    return Report(Send(standby ? "irman dispatch CK_POWER_OFF" : "irman dispatch CK_POWER_ON",
+    return ReportIfFailed(Send(standby ? "irman dispatch CK_POWER_OFF" : "irman dispatch CK_POWER_ON",
                        LineKind::Command));
 }
 
