@@ -32,13 +32,22 @@ Probe ProbeEntry(const std::filesystem::path& path, const char* entry, std::stri
     return exports ? Probe::Exports : Probe::Lacks;
 }
 
+// Shared libraries of the suite ("lib*.so") and companion page modules ("*_ui.so") register
+// nothing, and the companions would bring the user-interface toolkit into the service: they are
+// passed over without being loaded.
+bool MayBeModule(const std::filesystem::path& path)
+{
+    const std::string name = path.filename().string();
+    return path.extension() == ".so" && !name.starts_with("lib") && !name.ends_with("_ui.so");
+}
+
 std::vector<std::filesystem::path> Libraries(const std::filesystem::path& folder)
 {
     std::vector<std::filesystem::path> libraries;
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
         std::error_code ignored;
-        if (entry.path().extension() == ".so" && entry.is_regular_file(ignored))
+        if (MayBeModule(entry.path()) && entry.is_regular_file(ignored))
             libraries.push_back(entry.path());
     }
     std::sort(libraries.begin(), libraries.end());

@@ -1,8 +1,8 @@
 // The plug-in modules installed with the program, registered and unregistered along with it so
 // that a fresh installation or build is usable at once: every "*.so" in ../lib/velk beside the
 // program or, in a build tree (a CMakeCache.txt above bin/), in ../lib, that exports the
-// registration entry points. Libraries without them (the platform library) are passed over.
-// Main thread.
+// registration entry points. Libraries without them are passed over, and the suite's shared
+// libraries ("lib*.so") and companion page modules ("*_ui.so") are not even loaded. Main thread.
 #pragma once
 
 #include <filesystem>

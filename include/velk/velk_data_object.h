@@ -22,6 +22,7 @@
 #include "platform/event.h"
 #include "platform/guid.h"
 #include "platform/stream.h"
+#include "velk/property_sheet_page.h"
 #include "velk/velk_data_service.h"
 #include "velk/velk_device.h"
 
@@ -81,9 +82,14 @@ public:
 };
 
 // What a configurable provider implements besides (not an automation interface). Configure
-// belongs to the desktop side, which shows the provider's pages.
+// and the two saves belong to the configuration side, which shows the provider's pages and
+// writes the streams; the service only loads.
 class IConfigureVelkDataObject : public IUnknown {
 public:
+    // Hands the provider's pages for the player to the sheet through lpfnAddPage; the pages
+    // edit the provider's settings for that player.
+    virtual HRESULT Configure(const AddPropSheetPageFn& lpfnAddPage, std::string_view bstrDeviceUDN,
+                              std::string_view bstrDeviceModel) = 0;
     virtual HRESULT SaveObjectState(IStream& stream) = 0;
     virtual HRESULT LoadObjectState(IStream& stream) = 0;
     virtual HRESULT SaveDeviceState(IStream& stream, const std::shared_ptr<IVelkDevice>& iDevice) = 0;

@@ -77,6 +77,10 @@ class ConfigurableProvider : public Provider<ConfigurableProvider>,
 public:
     ConfigurableProvider() : Provider(kConfigurableProvider) {}
 
+    HRESULT Configure(const AddPropSheetPageFn&, std::string_view, std::string_view) override
+    {
+        return E_NOTIMPL;
+    }
     HRESULT SaveObjectState(IStream&) override { return E_NOTIMPL; }
     HRESULT LoadObjectState(IStream& stream) override
     {

@@ -141,6 +141,19 @@ FrameBuffer SimProcess::Frame(int index) const
     return frame ? *frame : FrameBuffer(0, 0);
 }
 
+std::vector<std::string> SimProcess::Received(int index) const
+{
+    std::vector<std::string> texts;
+    for (const auto& line : Control("received " + address(index) + " 500")) {
+        const std::size_t blank = line.find(' ');
+        std::string text = blank == std::string::npos ? "" : line.substr(blank + 1);
+        while (text.ends_with(' '))
+            text.pop_back();
+        texts.push_back(std::move(text));
+    }
+    return texts;
+}
+
 CommandResult RunSim(const std::vector<std::string>& args)
 {
     std::vector<std::string> argv = {VELK_SIM_BINARY};

@@ -26,6 +26,9 @@ public:
     // Runs a control request; the data lines, or "ERROR ..." as the only line.
     std::vector<std::string> Control(std::string_view request) const;
     FrameBuffer Frame(int index = 0) const;
+    // The last lines the player received on any connection, oldest first, without the
+    // connection number and the blanks that end posted commands.
+    std::vector<std::string> Received(int index = 0) const;
     // Stops the process with SIGTERM and returns its exit status (-1 when it did not exit).
     int Stop();
 

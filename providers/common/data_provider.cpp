@@ -1,0 +1,196 @@
+#include "providers/common/data_provider.h"
+
+#include <vector>
+
+#include "automation/enum_variant.h"
+#include "providers/common/companion_module.h"
+#include "providers/common/host_event_handler.h"
+#include "providers/common/remote_key_handler.h"
+
+namespace velk {
+
+namespace {
+
+// Players fetched per step of the walk.
+constexpr std::uint32_t kPlayersPerFetch = 5;
+
+void HandBack(IVelkDevice& player)
+{
+    player.Sketch(SketchVerbs::SketchQuit, {}, {}, {}, {}, {}, {});
+}
+
+} // namespace
+
+void CDataProvider::InitializeFramework(const std::shared_ptr<IVelkDataHost>& host)
+{
+    host_ = host;
+    if (!host_ || FAILED(host_->get_Parent(service_)) || !service_)
+        return;
+    auto handler = std::make_shared<CHostEventHandler>(weak_from_this());
+    if (FAILED(service_->Advise(handler, service_cookie_)))
+        service_cookie_ = 0;
+}
+
+void CDataProvider::StartFramework()
+{
+    ForEachPlayer([this](const std::shared_ptr<IVelkDevice>& player) { OnAddDevice(player); });
+}
+
+void CDataProvider::TerminateFramework()
+{
+    while (!subscriptions_.empty())
+        Unsubscribe(subscriptions_.begin()->first);
+    ForEachPlayer([](const std::shared_ptr<IVelkDevice>& player) { HandBack(*player); });
+    if (service_ && service_cookie_ != 0)
+        service_->Unadvise(service_cookie_);
+    service_cookie_ = 0;
+    service_.reset();
+    host_.reset();
+}
+
+HRESULT CDataProvider::OnAddDevice(const std::shared_ptr<IVelkDevice>& player)
+{
+    if (!player)
+        return E_POINTER;
+    std::string udn;
+    HRESULT hr = player->get_UDN(udn);
+    if (FAILED(hr))
+        return hr;
+
+    if (kind_ == ProviderKind::Time) {
+        // Players that show something else are none of this provider's business.
+        if (!HostServes(udn))
+            return S_OK;
+        player->Sketch(SketchVerbs::SketchClear, {}, {}, {}, {}, {}, {});
+        return Subscribe(player, udn);
+    }
+
+    const bool configured = HasDeviceState(udn);
+    if (configured)
+        hr = Subscribe(player, udn);
+    if (configured)
+        ResetDisplayCursor(udn);
+    HandBack(*player);
+    return hr;
+}
+
+HRESULT CDataProvider::OnRemoveDevice(const std::shared_ptr<IVelkDevice>& player)
+{
+    if (!player)
+        return E_POINTER;
+    std::string udn;
+    HRESULT hr = player->get_UDN(udn);
+    if (FAILED(hr))
+        return hr;
+    const bool was_subscribed = Unsubscribe(udn);
+    HandBack(*player);
+    return was_subscribed ? S_OK : S_FALSE;
+}
+
+void CDataProvider::OnRemoteKey(IVelkDevice& player, VelkRemoteKeys key, bool& suppress)
+{
+    std::string udn;
+    if (FAILED(player.get_UDN(udn)) || !OfferKey(udn, key))
+        return;
+    if (key != VelkRemoteKeys::CK_EXIT)
+        return;
+    suppress = true;
+    player.GiveUpDisplay(0);
+}
+
+HRESULT CDataProvider::Subscribe(const std::shared_ptr<IVelkDevice>& player,
+                                 const std::string& udn)
+{
+    // Counted requests stay balanced: one per subscription, returned by Unsubscribe.
+    if (IsSubscribed(udn))
+        return S_OK;
+    std::shared_ptr<IRCPSession> session;
+    HRESULT hr = player->get_RCPSession(session);
+    if (FAILED(hr))
+        return hr;
+    if (!session)
+        return E_POINTER;
+    auto handler = std::make_shared<CRemoteKeyHandler>(player, weak_from_this());
+    DWORD cookie = 0;
+    hr = session->Advise(handler, cookie);
+    if (FAILED(hr))
+        return hr;
+    subscriptions_[udn] = Subscription{session, cookie, std::move(handler)};
+    session->put_MonitorRemoteKey(true);
+    return S_OK;
+}
+
+bool CDataProvider::Unsubscribe(const std::string& udn)
+{
+    auto found = subscriptions_.find(udn);
+    if (found == subscriptions_.end())
+        return false;
+    const Subscription subscription = std::move(found->second);
+    subscriptions_.erase(found);
+    subscription.session->put_MonitorRemoteKey(false);
+    subscription.session->Unadvise(subscription.cookie);
+    return true;
+}
+
+bool CDataProvider::HostServes(const std::string& udn) const
+{
+    std::shared_ptr<IVelkDevices> players;
+    std::shared_ptr<IVelkDevice> player;
+    return host_ && SUCCEEDED(host_->get_VelkDevices(players)) && players &&
+           SUCCEEDED(players->Item(Variant(udn), player)) && player;
+}
+
+void CDataProvider::ForEachPlayer(
+    const std::function<void(const std::shared_ptr<IVelkDevice>&)>& visit) const
+{
+    std::shared_ptr<IVelkDevices> players;
+    std::shared_ptr<IEnumVARIANT> walk;
+    if (!host_ || FAILED(host_->get_VelkDevices(players)) || !players ||
+        FAILED(players->get__NewEnum(walk)) || !walk)
+        return;
+    for (;;) {
+        std::vector<Variant> fetched;
+        if (FAILED(walk->Next(kPlayersPerFetch, fetched)) || fetched.empty())
+            return;
+        for (const auto& item : fetched) {
+            UnknownPtr object;
+            if (FAILED(item.ToObject(object)))
+                continue;
+            if (auto player = std::dynamic_pointer_cast<IVelkDevice>(object))
+                visit(player);
+        }
+    }
+}
+
+HRESULT CDataProvider::ConfigurePages(const AddPropSheetPageFn& lpfnAddPage,
+                                      const void* module_address, const UnknownPtr& owner)
+{
+    if (!lpfnAddPage)
+        return E_POINTER;
+    std::vector<HPROPSHEETPAGE> pages;
+    HRESULT hr = CompanionModule::CreatePages(module_address, owner, pages);
+    if (FAILED(hr))
+        return hr;
+    if (pages.empty())
+        return E_OUTOFMEMORY;
+    for (auto& page : pages) {
+        // A refused page goes with its record, and with it the owner's reference.
+        if (!lpfnAddPage(page))
+            return E_FAIL;
+    }
+    return S_OK;
+}
+
+bool CDataProvider::HasDeviceState(const std::string&) const
+{
+    return false;
+}
+
+void CDataProvider::ResetDisplayCursor(const std::string&) {}
+
+bool CDataProvider::OfferKey(const std::string&, VelkRemoteKeys)
+{
+    return true;
+}
+
+} // namespace velk
