@@ -16,12 +16,15 @@
 #include "service/provider_hosting.h"
 #include "service/velk_data_service.h"
 #include "service/velk_device.h"
+#include "providers/time/testdata/device_state_bytes.h"
 #include "tools/sim/sim_test_support.h"
 
 namespace velk {
 namespace {
 
 using sim::testing::SimProcess;
+using testing::AppendPicture;
+using testing::TimeDeviceState;
 
 constexpr std::uint32_t kSafetyMs = 10000;
 constexpr std::uint32_t kPumpSliceMs = 10;
@@ -35,30 +38,6 @@ std::string Udn(int index)
 std::string PlayerKeyPath(int index)
 {
     return std::string(ProviderHosting::kDataProvidersKey) + "\\player-" + std::to_string(index);
-}
-
-void AppendField(std::vector<std::uint8_t>& bytes, std::string_view picture)
-{
-    const auto count = static_cast<std::uint32_t>(picture.size());
-    for (int shift = 0; shift < 32; shift += 8)
-        bytes.push_back(static_cast<std::uint8_t>(count >> shift));
-    bytes.insert(bytes.end(), picture.begin(), picture.end());
-}
-
-// A device-state stream: the host header (font size, menu time-out, show-content mode), then the
-// pictures given.
-std::vector<std::uint8_t> DeviceState(const std::vector<std::string>& pictures,
-                                      std::uint16_t show_content_mode = 0)
-{
-    std::vector<std::uint8_t> bytes{3, 0, 2, 0};
-    const std::uint32_t menu_timeout_ms = 1000;
-    for (int shift = 0; shift < 32; shift += 8)
-        bytes.push_back(static_cast<std::uint8_t>(menu_timeout_ms >> shift));
-    bytes.push_back(static_cast<std::uint8_t>(show_content_mode));
-    bytes.push_back(static_cast<std::uint8_t>(show_content_mode >> 8));
-    for (const auto& picture : pictures)
-        AppendField(bytes, picture);
-    return bytes;
 }
 
 // What a player shows without pictures of its own, at a time between before and after.
@@ -196,7 +175,7 @@ TEST_F(TimeServerTest, EveryPlayerShowsTheDateAndTimeWithItsOwnPictures)
     for (int i = 0; i < 6; ++i) {
         ListTimeServer(i);
         if (!kPlayers[i].pictures.empty())
-            WriteDeviceState(i, DeviceState(kPlayers[i].pictures));
+            WriteDeviceState(i, TimeDeviceState(kPlayers[i].pictures));
     }
     const CalendarTime before = *Date::Now().ToCalendar();
     for (int i = 0; i < 6; ++i)
@@ -242,7 +221,7 @@ TEST_F(TimeServerTest, PlayersThatShowSomethingElseAreLeftAlone)
 TEST_F(TimeServerTest, PlayerThatShowsContentOnlyInStandbyKeepsItsScreenWhileAwake)
 {
     ListTimeServer(0);
-    WriteDeviceState(0, DeviceState({"'D'", "'T'"}, /*show_content_mode=*/1));
+    WriteDeviceState(0, TimeDeviceState({"'D'", "'T'"}, {.show_content_mode = 1}));
     auto player = AddPlayer(0);
     ASSERT_TRUE(PumpUntil([&] { return HasReceived(0, "sketch -c quit"); }));
     EXPECT_FALSE(ShownText(0));
@@ -251,7 +230,7 @@ TEST_F(TimeServerTest, PlayerThatShowsContentOnlyInStandbyKeepsItsScreenWhileAwa
 TEST_F(TimeServerTest, ExitHandsTheDisplayBackUntilTheMenuTimeOutAlsoAfterAReload)
 {
     ListTimeServer(0);
-    WriteDeviceState(0, DeviceState({"'D'", "'T'"}));
+    WriteDeviceState(0, TimeDeviceState({"'D'", "'T'"}));
     AddPlayer(0);
     ASSERT_TRUE(PumpUntil([&] { return ShownText(0).has_value(); }));
 
@@ -277,15 +256,15 @@ TEST_F(TimeServerTest, ExitHandsTheDisplayBackUntilTheMenuTimeOutAlsoAfterAReloa
 TEST_F(TimeServerTest, DeviceStateRoundTripsAndABadStreamKeepsWhatWasLoaded)
 {
     ListTimeServer(0);
-    WriteDeviceState(0, DeviceState({"dd.MM.yyyy", "HH:mm"}));
+    WriteDeviceState(0, TimeDeviceState({"dd.MM.yyyy", "HH:mm"}));
     auto player = AddPlayer(0);
     auto provider = Provider();
     auto configure = std::dynamic_pointer_cast<IConfigureVelkDataObject>(provider);
     ASSERT_TRUE(configure);
 
     std::vector<std::uint8_t> expected;
-    AppendField(expected, "dd.MM.yyyy");
-    AppendField(expected, "HH:mm");
+    AppendPicture(expected, "dd.MM.yyyy");
+    AppendPicture(expected, "HH:mm");
     MemoryStream saved;
     ASSERT_EQ(configure->SaveDeviceState(saved, player), S_OK);
     EXPECT_EQ(saved.bytes(), expected);
@@ -311,11 +290,11 @@ TEST_F(TimeServerTest, DeviceStateRoundTripsAndABadStreamKeepsWhatWasLoaded)
 
     // A stream that ends after the date: the time falls back to the locale's picture.
     std::vector<std::uint8_t> date_only;
-    AppendField(date_only, "yyyy");
+    AppendPicture(date_only, "yyyy");
     MemoryStream short_stream(date_only);
     ASSERT_EQ(configure->LoadDeviceState(short_stream, player), S_OK);
     std::vector<std::uint8_t> with_default_time = date_only;
-    AppendField(with_default_time, Nls::UserDefault().TimePicture());
+    AppendPicture(with_default_time, Nls::UserDefault().TimePicture());
     MemoryStream resaved;
     ASSERT_EQ(configure->SaveDeviceState(resaved, player), S_OK);
     EXPECT_EQ(resaved.bytes(), with_default_time);

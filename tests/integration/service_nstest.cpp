@@ -1,6 +1,6 @@
 // The data service as users run it, inside a private network namespace with simulated players:
-// `velk` in plain-server and in service mode finds the players, and `velkctl --server` drives
-// them through its automation endpoint.
+// `velk` in plain-server and in service mode finds the players, `velkctl --server` drives
+// them through its automation endpoint, and a provider listed in the registry draws on them.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -8,7 +8,12 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/date.h"
+#include "platform/nls.h"
+#include "platform/reg_key.h"
 #include "platform/registry_test_fixture.h"
+#include "providers/time/testdata/device_state_bytes.h"
+#include "tools/sim/sketch.h"
 #include "tools/sim/sim_test_support.h"
 
 namespace velk {
@@ -136,6 +141,83 @@ TEST_F(ServiceTest, ServiceModeRunsUntilStopped)
     EXPECT_EQ(velk.WaitExit(std::chrono::seconds(7)), -1);
     velk.Terminate();
     EXPECT_EQ(velk.WaitExit(std::chrono::seconds(20)), 0);
+}
+
+// The simulated player's display showing the time provider's line for one of the moments.
+bool ShowsTimeLine(const sim::FrameBuffer& shown, const std::string& display_type,
+                   const std::vector<CalendarTime>& moments)
+{
+    const auto model = sim::Display::FindModel(display_type);
+    if (!model)
+        return false;
+    for (const auto& when : moments) {
+        std::string date;
+        std::string time;
+        Nls::UserDefault().GetDateFormat(when, "yyyy-MM-dd", date);
+        Nls::UserDefault().GetTimeFormat(when, "HH:mm:ss", time);
+        sim::Display expected(*model);
+        for (const auto& command : {std::string("-c clear"), std::string("-c font 2"),
+                                    "-c text 0 0 \"" + date + " " + time + "\""})
+            sim::Sketch::Run(command, expected, 1);
+        if (expected.frame().ColumnHex() == shown.ColumnHex())
+            return true;
+    }
+    return false;
+}
+
+TEST_F(ServiceTest, TimeProviderShowsTheTimeAndGivesWayToExit)
+{
+    const auto registered = RunProgram({Velk(), "--service"});
+    ASSERT_EQ(registered.status, 0) << registered.output;
+    SimProcess sim({"--players", "1"});
+    ASSERT_TRUE(sim.ready());
+    // address, name, model, display type, firmware, UDN, kind
+    const auto players = sim.Control("players");
+    ASSERT_EQ(players.size(), 1u);
+    std::vector<std::string> fields;
+    for (std::size_t start = 0, tab; start <= players[0].size(); start = tab + 1) {
+        tab = std::min(players[0].find('\t', start), players[0].size());
+        fields.push_back(players[0].substr(start, tab - start));
+    }
+    ASSERT_EQ(fields.size(), 7u) << players[0];
+    const std::string display_type = fields[3];
+    const std::string udn = fields[5];
+    ASSERT_TRUE(udn.starts_with("uuid:")) << udn;
+
+    const std::string time_server = "{D4759F97-ABB6-4DBA-8ECD-9B2B0CEE91DE}";
+    const std::string player_key = "SOFTWARE\\Velk\\DataServer\\DataProviders\\" + udn.substr(5);
+    RegKey key;
+    ASSERT_EQ(key.Create(Hive::LocalMachine, player_key), S_OK);
+    ASSERT_EQ(key.SetStringValue("Classes", time_server), S_OK);
+    RegKey state;
+    ASSERT_EQ(state.Create(Hive::LocalMachine, player_key + "\\" + time_server), S_OK);
+    ASSERT_EQ(state.SetBinaryValue("Parameters",
+                                   testing::TimeDeviceState({"yyyy-MM-dd", "HH:mm:ss"},
+                                                            {.menu_timeout_ms = 2000})),
+              S_OK);
+
+    Background velk({Velk()});
+    const auto shows_time = [&] {
+        const auto before = *Date::Now().ToCalendar();
+        const auto frame = sim.Frame();
+        const auto after = *Date::Now().ToCalendar();
+        return ShowsTimeLine(frame, display_type, {before, after});
+    };
+    const auto wait_for = [](const std::function<bool()>& condition) {
+        const auto until = Clock::now() + kDiscoveryWait;
+        while (!condition()) {
+            if (Clock::now() > until)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return true;
+    };
+    ASSERT_TRUE(wait_for(shows_time)) << "the display never showed the date and time";
+
+    // EXIT gives the display back to the player for the menu time-out; then the time returns.
+    sim.Control("key " + sim.address() + " CK_EXIT");
+    EXPECT_TRUE(wait_for([&] { return !shows_time(); }));
+    EXPECT_TRUE(wait_for(shows_time)) << "the time did not come back";
 }
 
 } // namespace
