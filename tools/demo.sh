@@ -1,81 +1,78 @@
 #!/usr/bin/env bash
-# The demo: what the suite can show today, on a scratch configuration that is thrown away after.
+# The demo: the whole chain on one machine, nothing to configure. A scratch registry, one
+# simulated player, the data service finding it over UPnP and the time provider drawing on it;
+# the player's display is shown live in the terminal. Everything runs in a private network
+# namespace, so that nothing is announced beyond this machine's loopback. Ctrl-C ends it all.
 set -euo pipefail
-build=${1:-build}
+build=$(cd "${1:-build}" && pwd)
 bin="$build/bin"
-scratch=$(mktemp -d)
-sim_pid=
-cleanup() {
-  if [ -n "$sim_pid" ]; then
-    kill "$sim_pid" 2>/dev/null || true
-    wait "$sim_pid" 2>/dev/null || true
+
+if [ "${2:-}" != --inside ]; then
+  if ! unshare -rn true 2>/dev/null; then
+    echo "The demo needs a private network namespace (unshare -rn), which this system refuses." >&2
+    exit 1
   fi
+  exec unshare -rn "$0" "$build" --inside
+fi
+
+ip link set lo up
+ip link set lo multicast on
+
+scratch=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do
+    kill "$pid" 2>/dev/null || true
+  done
+  for pid in "${pids[@]}"; do
+    wait "$pid" 2>/dev/null || true
+  done
   rm -rf "$scratch"
 }
 trap cleanup EXIT
+trap 'exit 0' INT TERM
+
 export VELK_REGISTRY_DIR="$scratch"
+export VELK_SYSTEMD_UNIT_DIR="$scratch"
+export VELK_SIM_CONTROL="$scratch/velk-sim.sock"
+time_server='{D4759F97-ABB6-4DBA-8ECD-9B2B0CEE91DE}'
 
-step() { printf '\n\033[1m$ %s\033[0m\n' "$*"; "$@"; }
+step() { printf '\033[1m$ %s\033[0m\n' "$*"; "$@"; }
 
-echo "Velk registry on a scratch hive in $scratch"
-step "$bin/velkreg" add 'HKLM\SOFTWARE\Velk\DataServer' --value AnsiCodePage --type REG_SZ --data WINDOWS-1252
-step "$bin/velkreg" query 'HKLM\SOFTWARE\Velk\DataServer'
+# Little-endian bytes in hex, and a picture as its count and bytes.
+le() { local value=$1 width=$2; for ((i = 0; i < width; i++)); do printf '%02x' $(((value >> (8 * i)) & 255)); done; }
+picture() { le "${#1}" 4; printf '%s' "$1" | od -An -tx1 -v | tr -d ' \n'; }
 
-# A simulated player on its own loopback address. The demo talks to it over plain sockets only,
-# so it leaves UPnP out (UPnP runs in private network namespaces only).
-address=127.0.0.2
-control="$scratch/velk-sim.sock"
-printf '\n\033[1m$ %s\033[0m\n' "velk-sim --no-upnp --address $address &"
-exec {sim_out}< <(exec "$bin/velk-sim" --no-upnp --address "$address" --control "$control")
-sim_pid=$!
+echo "Velk demo: registry in $scratch, network namespace of its own"
+step "$bin/velk" --service
+
+printf '\033[1m$ %s\033[0m\n' "velk-sim --players 1 &"
+exec {sim_out}< <(exec "$bin/velk-sim" --players 1)
+pids+=($!)
 ready=
 read -r ready <&"$sim_out" || true
 case "$ready" in
   "velk-sim: ready"*) echo "$ready" ;;
-  *) echo "velk-sim did not start (is another one using $address:4444?)" >&2; exit 1 ;;
+  *) echo "velk-sim did not start" >&2; exit 1 ;;
 esac
+IFS=$'\t' read -r address name _ _ _ udn _ < <("$bin/velk-sim" players)
+echo "player \"$name\" at $address, $udn"
 
-# The player's shell on port 4444, through bash's /dev/tcp: each answer ends with the prompt.
-exec {player}<>"/dev/tcp/$address/4444"
-read_answer() {
-  local answer
-  IFS= read -r -d '>' answer <&"$player"
-  answer=${answer%Melodeck}
-  answer=${answer//$'\r'/}
-  printf '%s' "$answer" | sed '/^$/d'
-}
-shell() {
-  printf '\033[1m%s> %s\033[0m\n' "$address" "$1"
-  printf '%s\r\n' "$1" >&"$player"
-  read_answer
-}
-read_answer >/dev/null # the greeting
+# The player shows the time provider: its "Classes", and its device state (font 3, menu
+# time-out 5 s, always show content; then the date and time pictures).
+player_key="HKLM\\SOFTWARE\\Velk\\DataServer\\DataProviders\\${udn#uuid:}"
+state="$(le 3 2)$(le 3 2)$(le 5000 4)$(le 0 2)$(picture 'ddd d MMM yyyy')$(picture 'HH:mm:ss')"
+step "$bin/velkreg" add "$player_key" --value Classes --data "$time_server"
+step "$bin/velkreg" add "$player_key\\$time_server" --value Parameters --type REG_BINARY --data "$state"
+
+printf '\033[1m$ %s\033[0m\n' "velk &"
+"$bin/velk" &
+pids+=($!)
 
 echo
-shell "displaytype"
-shell "version"
-shell "sketch -c font list"
-shell "sketch -c clear"
-shell "sketch -c font 3"
-shell 'sketch -c text 4 0 "Velk"'
-shell "sketch -c framerect 124 0 511 31"
-shell "sketch -c font 2"
-shell 'sketch -c text 134 1 "Melodeck simulator"'
-shell "sketch -c font 1"
-shell 'sketch -c text 134 20 "drawn with sketch commands"'
-shell "sketch -c line 400 24 500 6"
-step "$bin/velk-sim" show "$address" --once --control "$control"
-
-# Handing the display back: the player shows its own screen; a remote key starts the music.
-echo
-shell "sketch -c quit"
-step "$bin/velk-sim" key "$address" CK_PLAY --control "$control"
-step "$bin/velk-sim" show "$address" --once --control "$control"
-step "$bin/velk-sim" state "$address" --control "$control"
-exec {player}>&-
-
-printf '\n\033[1m$ %s\033[0m\n' "kill velk-sim"
-kill "$sim_pid"
-wait "$sim_pid" || true
-sim_pid=
-echo "velk-sim stopped"
+echo "The player's display, live. From another terminal, press EXIT on its remote:"
+echo "  $bin/velk-sim key $address CK_EXIT --control $VELK_SIM_CONTROL"
+echo "Ctrl-C ends the demo."
+"$bin/velk-sim" show "$address" &
+pids+=($!)
+wait "${pids[-1]}"
