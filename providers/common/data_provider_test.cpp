@@ -81,6 +81,12 @@ protected:
         return std::find(lines.begin(), lines.end(), line) != lines.end();
     }
 
+    // A key pressed before the player has the key subscription is the player's own.
+    void AwaitKeySubscription()
+    {
+        ASSERT_TRUE(PumpUntil([&] { return HasReceived(0, "IrDemodSubscribe"); }));
+    }
+
     bool PumpUntil(const std::function<bool()>& condition)
     {
         const Deadline deadline(kSafetyMs);
@@ -138,6 +144,7 @@ TEST_F(DataProviderTest, ExitGivesTheDisplayUpAtOnceAndKeepsTheKeyFromThePlayer)
     provider_->configured.insert(Udn(0));
     auto player = Player(0);
     ASSERT_EQ(provider_->OnAddDevice(player), S_OK);
+    AwaitKeySubscription();
 
     // Any other key is the player's own.
     sim_.Control("key " + sim_.address() + " CK_MENU");
@@ -155,6 +162,7 @@ TEST_F(DataProviderTest, KeyAfterTheProviderHasGoneIsLeftToThePlayer)
     provider_->configured.insert(Udn(0));
     auto player = Player(0);
     ASSERT_EQ(provider_->OnAddDevice(player), S_OK);
+    AwaitKeySubscription();
     // Released without Terminate: its handler stays connected but must not reach it.
     provider_.reset();
 
