@@ -15,6 +15,7 @@
 #include "platform/event_log.h"
 #include "platform/reg_key.h"
 #include "platform/registry_test_fixture.h"
+#include "platform/testdata/run_apartment_until.h"
 #include "service/provider_hosting.h"
 #include "service/testdata/test_provider_control.h"
 #include "service/velk_data_service.h"
@@ -33,7 +34,6 @@ using testing::ProviderSteering;
 using testing::TestProviderControl;
 
 constexpr std::uint32_t kSafetyMs = 10000;
-constexpr std::uint32_t kPumpSliceMs = 10;
 // How long a test watches for calls that must not come.
 constexpr std::uint32_t kQuietMs = 100;
 const Guid kUnregisteredClass = *Guid::Parse("{3C0F5E7A-6B1D-4E2A-9C3B-7D8E9F0A1BFF}");
@@ -126,14 +126,7 @@ protected:
 
     bool PumpUntil(const std::function<bool()>& condition)
     {
-        const Deadline deadline(kSafetyMs);
-        Event never;
-        while (!condition()) {
-            if (deadline.Expired())
-                return false;
-            apartment_->PumpUntil({never}, kPumpSliceMs);
-        }
-        return true;
+        return RunApartmentUntil(*apartment_, condition, kSafetyMs);
     }
 
     void PumpFor(std::uint32_t ms)

@@ -10,6 +10,7 @@
 
 #include "automation/picture.h"
 #include "platform/memory_stream.h"
+#include "platform/testdata/run_apartment_until.h"
 #include "service/velk_data_service.h"
 #include "tools/sim/sim_test_support.h"
 
@@ -20,7 +21,6 @@ using sim::testing::SimProcess;
 using Clock = std::chrono::steady_clock;
 
 constexpr std::uint32_t kSafetyMs = 10000;
-constexpr std::uint32_t kPumpSliceMs = 10;
 
 // The root object with its event-log records kept for the test to read.
 class RecordingDataService : public CVelkDataService {
@@ -118,14 +118,7 @@ protected:
     // Runs the apartment's queue until the condition holds; false after the safety time.
     bool PumpUntil(const std::function<bool()>& condition)
     {
-        const Deadline deadline(kSafetyMs);
-        Event never;
-        while (!condition()) {
-            if (deadline.Expired())
-                return false;
-            apartment_->PumpUntil({never}, kPumpSliceMs);
-        }
-        return true;
+        return RunApartmentUntil(*apartment_, condition, kSafetyMs);
     }
 
     static std::int64_t MsSince(Clock::time_point start)

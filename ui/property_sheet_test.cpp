@@ -11,17 +11,9 @@
 namespace velk {
 namespace {
 
+using test::ButtonOf;
+using test::Click;
 using test::PageSet;
-
-QPushButton* ButtonOf(QWidget& host, const char* name)
-{
-    return host.findChild<QPushButton*>(name);
-}
-
-void Click(QWidget& host, const char* name)
-{
-    QTest::mouseClick(ButtonOf(host, name), Qt::LeftButton);
-}
 
 void SelectTab(PropertySheet& sheet, int index)
 {

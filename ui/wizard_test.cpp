@@ -8,17 +8,9 @@
 namespace velk {
 namespace {
 
+using test::ButtonOf;
+using test::Click;
 using test::PageSet;
-
-QPushButton* ButtonOf(QWidget& host, const char* name)
-{
-    return host.findChild<QPushButton*>(name);
-}
-
-void Click(QWidget& host, const char* name)
-{
-    QTest::mouseClick(ButtonOf(host, name), Qt::LeftButton);
-}
 
 // Pages A, B, C, ... with template ids 100, 200, 300, ...
 void AddPages(Wizard& wizard, PageSet& pages, int count)

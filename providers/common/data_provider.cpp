@@ -21,6 +21,13 @@ void HandBack(IVelkDevice& player)
 
 } // namespace
 
+HRESULT PlayerUdn(const std::shared_ptr<IVelkDevice>& player, std::string& udn)
+{
+    if (!player)
+        return E_POINTER;
+    return player->get_UDN(udn);
+}
+
 void CDataProvider::InitializeFramework(const std::shared_ptr<IVelkDataHost>& host)
 {
     host_ = host;
@@ -50,10 +57,8 @@ void CDataProvider::TerminateFramework()
 
 HRESULT CDataProvider::OnAddDevice(const std::shared_ptr<IVelkDevice>& player)
 {
-    if (!player)
-        return E_POINTER;
     std::string udn;
-    HRESULT hr = player->get_UDN(udn);
+    HRESULT hr = PlayerUdn(player, udn);
     if (FAILED(hr))
         return hr;
 
@@ -65,21 +70,18 @@ HRESULT CDataProvider::OnAddDevice(const std::shared_ptr<IVelkDevice>& player)
         return Subscribe(player, udn);
     }
 
-    const bool configured = HasDeviceState(udn);
-    if (configured)
+    if (HasDeviceState(udn)) {
         hr = Subscribe(player, udn);
-    if (configured)
         ResetDisplayCursor(udn);
+    }
     HandBack(*player);
     return hr;
 }
 
 HRESULT CDataProvider::OnRemoveDevice(const std::shared_ptr<IVelkDevice>& player)
 {
-    if (!player)
-        return E_POINTER;
     std::string udn;
-    HRESULT hr = player->get_UDN(udn);
+    HRESULT hr = PlayerUdn(player, udn);
     if (FAILED(hr))
         return hr;
     const bool was_subscribed = Unsubscribe(udn);

@@ -29,6 +29,9 @@ enum class ProviderKind {
     Feed,
 };
 
+// The UDN of a player handed to a provider; E_POINTER for no player.
+HRESULT PlayerUdn(const std::shared_ptr<IVelkDevice>& player, std::string& udn);
+
 class CDataProvider : public std::enable_shared_from_this<CDataProvider> {
 public:
     explicit CDataProvider(ProviderKind kind) : kind_(kind) {}

@@ -9,6 +9,7 @@
 
 #include "platform/apartment.h"
 #include "platform/registry_test_fixture.h"
+#include "platform/testdata/run_apartment_until.h"
 #include "providers/common/testdata/recording_player.h"
 #include "service/velk_device.h"
 #include "tools/sim/sim_test_support.h"
@@ -20,7 +21,6 @@ using sim::testing::SimProcess;
 using testing::RecordingPlayer;
 
 constexpr std::uint32_t kSafetyMs = 10000;
-constexpr std::uint32_t kPumpSliceMs = 10;
 
 // A provider of the feed kind whose device states the test decides.
 class FeedKindProvider : public CDataProvider {
@@ -89,14 +89,7 @@ protected:
 
     bool PumpUntil(const std::function<bool()>& condition)
     {
-        const Deadline deadline(kSafetyMs);
-        Event never;
-        while (!condition()) {
-            if (deadline.Expired())
-                return false;
-            apartment_->PumpUntil({never}, kPumpSliceMs);
-        }
-        return true;
+        return RunApartmentUntil(*apartment_, condition, kSafetyMs);
     }
 
     SimProcess sim_{{"--players", "1"}};

@@ -124,10 +124,8 @@ HRESULT CVelkTimeServer::LoadObjectState(IStream&)
 HRESULT CVelkTimeServer::SaveDeviceState(IStream& stream,
                                          const std::shared_ptr<IVelkDevice>& iDevice)
 {
-    if (!iDevice)
-        return E_POINTER;
     std::string udn;
-    HRESULT hr = iDevice->get_UDN(udn);
+    HRESULT hr = PlayerUdn(iDevice, udn);
     if (FAILED(hr))
         return hr;
     return WriteTimeFormats(stream, OwnedEntryOf(date_formats_, udn),
@@ -137,10 +135,8 @@ HRESULT CVelkTimeServer::SaveDeviceState(IStream& stream,
 HRESULT CVelkTimeServer::LoadDeviceState(IStream& stream,
                                          const std::shared_ptr<IVelkDevice>& iDevice)
 {
-    if (!iDevice)
-        return E_POINTER;
     std::string udn;
-    HRESULT hr = iDevice->get_UDN(udn);
+    HRESULT hr = PlayerUdn(iDevice, udn);
     if (FAILED(hr))
         return hr;
     const Nls& locale = Nls::UserDefault();

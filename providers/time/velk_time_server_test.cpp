@@ -13,6 +13,7 @@
 #include "platform/nls.h"
 #include "platform/reg_key.h"
 #include "platform/registry_test_fixture.h"
+#include "platform/testdata/run_apartment_until.h"
 #include "service/provider_hosting.h"
 #include "service/velk_data_service.h"
 #include "service/velk_device.h"
@@ -27,7 +28,6 @@ using testing::AppendPicture;
 using testing::TimeDeviceState;
 
 constexpr std::uint32_t kSafetyMs = 10000;
-constexpr std::uint32_t kPumpSliceMs = 10;
 constexpr std::string_view kTextPrefix = "sketch -c text 0 0 \"";
 
 std::string Udn(int index)
@@ -127,14 +127,7 @@ protected:
 
     bool PumpUntil(const std::function<bool()>& condition)
     {
-        const Deadline deadline(kSafetyMs);
-        Event never;
-        while (!condition()) {
-            if (deadline.Expired())
-                return false;
-            apartment_->PumpUntil({never}, kPumpSliceMs);
-        }
-        return true;
+        return RunApartmentUntil(*apartment_, condition, kSafetyMs);
     }
 
     std::shared_ptr<IVelkDataObject> Provider()

@@ -7,6 +7,7 @@
 
 #include "platform/apartment.h"
 #include "platform/event.h"
+#include "platform/testdata/run_apartment_until.h"
 #include "service/velk_data_service.h"
 #include "service/velk_device.h"
 #include "tools/sim/sim_test_support.h"
@@ -53,13 +54,7 @@ protected:
 
     bool PumpUntil(const std::function<bool()>& condition, std::uint32_t timeout_ms)
     {
-        Deadline deadline(timeout_ms);
-        while (!condition()) {
-            if (deadline.Expired())
-                return false;
-            apartment_->PumpUntil({}, 50);
-        }
-        return true;
+        return RunApartmentUntil(*apartment_, condition, timeout_ms, 50);
     }
 
     std::int32_t PlayerCount()

@@ -8,6 +8,7 @@
 
 #include "platform/apartment.h"
 #include "platform/error_info.h"
+#include "platform/testdata/run_apartment_until.h"
 #include "rcp/rcp_session.h"
 #include "tools/sim/sim_test_support.h"
 
@@ -77,13 +78,7 @@ protected:
     // Runs the apartment until the condition holds (events arrive as posted tasks).
     bool PumpUntil(const std::function<bool()>& condition)
     {
-        Deadline deadline(kEventWaitMs);
-        while (!condition()) {
-            if (deadline.Expired())
-                return false;
-            apartment_->PumpUntil({}, 20);
-        }
-        return true;
+        return RunApartmentUntil(*apartment_, condition, kEventWaitMs, 20);
     }
 
     std::shared_ptr<Apartment> apartment_ = Apartment::Create();

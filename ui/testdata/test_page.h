@@ -1,5 +1,6 @@
 // For the ui tests: a page whose owner scripts its answers and records every call the page gets,
-// as "<owner>.<call>" lines in one log shared by all the pages of a test.
+// as "<owner>.<call>" lines in one log shared by all the pages of a test; and the hosts' buttons
+// as a user clicks them.
 #pragma once
 
 #include <functional>
@@ -9,11 +10,24 @@
 #include <utility>
 #include <vector>
 
+#include <QPushButton>
 #include <QStringList>
+#include <QTest>
 
 #include "ui/rendered_property_page.h"
 
 namespace velk::test {
+
+// A host's button by its object name ("ok", "apply", "next", ...), and a user's click on it.
+inline QPushButton* ButtonOf(QWidget& host, const char* name)
+{
+    return host.findChild<QPushButton*>(name);
+}
+
+inline void Click(QWidget& host, const char* name)
+{
+    QTest::mouseClick(ButtonOf(host, name), Qt::LeftButton);
+}
 
 struct PageScript {
     std::intptr_t set_active = 1;
