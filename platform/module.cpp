@@ -40,11 +40,17 @@ HRESULT ModuleGetClassObject(std::span<const ModuleClass> classes, const Guid* c
     return CLASS_E_CLASSNOTAVAILABLE;
 }
 
-HRESULT ModuleRegisterServer(std::span<const ModuleClass> classes, const void* module_address)
+HRESULT ModuleRegisterServer(std::span<const ModuleClass> classes, const void* module_address,
+                             std::span<const ModuleCategory> categories)
 {
     const std::string path = ClassRegistry::ModulePathOf(module_address);
     if (path.empty())
         return E_UNEXPECTED;
+    for (const auto& category : categories) {
+        HRESULT hr = ClassRegistry::RegisterCategory(category.catid, category.description);
+        if (FAILED(hr))
+            return hr;
+    }
     for (const auto& entry : classes) {
         HRESULT hr = ClassRegistry::RegisterClass(entry.info, path);
         if (FAILED(hr))

@@ -14,9 +14,24 @@ struct ModuleClass {
     std::function<UnknownPtr()> create;
 };
 
+// A component category that the module defines (its classes, or other modules' classes,
+// implement it).
+struct ModuleCategory {
+    Guid catid;
+    std::string description;
+};
+
+inline std::span<const ModuleCategory> NoModuleCategories()
+{
+    return {};
+}
+
 HRESULT ModuleGetClassObject(std::span<const ModuleClass> classes, const Guid* clsid,
                              std::shared_ptr<IClassFactory>* factory);
-HRESULT ModuleRegisterServer(std::span<const ModuleClass> classes, const void* module_address);
+// Registers the categories, then the classes.
+HRESULT ModuleRegisterServer(std::span<const ModuleClass> classes, const void* module_address,
+                             std::span<const ModuleCategory> categories = {});
+// Removes the classes; categories stay, as other modules' classes may implement them.
 HRESULT ModuleUnregisterServer(std::span<const ModuleClass> classes);
 
 } // namespace velk
@@ -24,6 +39,11 @@ HRESULT ModuleUnregisterServer(std::span<const ModuleClass> classes);
 // Exports the three entry points for the module's class table (a function returning a span
 // of ModuleClass, so the table is built on first use).
 #define VELK_DEFINE_MODULE(classes_function)                                                     \
+    VELK_DEFINE_MODULE_WITH_CATEGORIES(classes_function, velk::NoModuleCategories)
+
+// The same for a module that also defines categories (a function returning a span of
+// ModuleCategory).
+#define VELK_DEFINE_MODULE_WITH_CATEGORIES(classes_function, categories_function)                \
     extern "C" __attribute__((visibility("default"))) velk::HRESULT VelkGetClassObject(         \
         const velk::Guid* clsid, std::shared_ptr<velk::IClassFactory>* factory)                   \
     {                                                                                             \
@@ -32,7 +52,8 @@ HRESULT ModuleUnregisterServer(std::span<const ModuleClass> classes);
     extern "C" __attribute__((visibility("default"))) velk::HRESULT VelkRegisterServer()        \
     {                                                                                             \
         return velk::ModuleRegisterServer(classes_function(),                                     \
-                                          reinterpret_cast<const void*>(&VelkRegisterServer));     \
+                                          reinterpret_cast<const void*>(&VelkRegisterServer),      \
+                                          categories_function());                                 \
     }                                                                                             \
     extern "C" __attribute__((visibility("default"))) velk::HRESULT VelkUnregisterServer()      \
     {                                                                                             \

@@ -32,4 +32,22 @@ HRESULT CompanionModule::CreatePages(const void* module_address, const UnknownPt
     return create(&owner, &pages);
 }
 
+HRESULT CompanionModule::AddPages(const AddPropSheetPageFn& lpfnAddPage,
+                                  const void* module_address, const UnknownPtr& owner)
+{
+    if (!lpfnAddPage)
+        return E_POINTER;
+    std::vector<HPROPSHEETPAGE> pages;
+    HRESULT hr = CreatePages(module_address, owner, pages);
+    if (FAILED(hr))
+        return hr;
+    if (pages.empty())
+        return E_OUTOFMEMORY;
+    for (auto& page : pages) {
+        if (!lpfnAddPage(page))
+            return E_FAIL;
+    }
+    return S_OK;
+}
+
 } // namespace velk

@@ -31,6 +31,12 @@ public:
     // lacks the entry point.
     static HRESULT CreatePages(const void* module_address, const UnknownPtr& owner,
                                std::vector<HPROPSHEETPAGE>& pages);
+
+    // Hands the owner's pages from that companion to a sheet's callback: E_OUTOFMEMORY when
+    // the companion makes no page, E_FAIL when the sheet refuses one (the refused record goes,
+    // and with it its reference to the owner).
+    static HRESULT AddPages(const AddPropSheetPageFn& lpfnAddPage, const void* module_address,
+                            const UnknownPtr& owner);
 };
 
 } // namespace velk

@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "automation/enum_variant.h"
-#include "providers/common/companion_module.h"
 #include "providers/common/host_event_handler.h"
 #include "providers/common/remote_key_handler.h"
 
@@ -162,25 +161,6 @@ void CDataProvider::ForEachPlayer(
                 visit(player);
         }
     }
-}
-
-HRESULT CDataProvider::ConfigurePages(const AddPropSheetPageFn& lpfnAddPage,
-                                      const void* module_address, const UnknownPtr& owner)
-{
-    if (!lpfnAddPage)
-        return E_POINTER;
-    std::vector<HPROPSHEETPAGE> pages;
-    HRESULT hr = CompanionModule::CreatePages(module_address, owner, pages);
-    if (FAILED(hr))
-        return hr;
-    if (pages.empty())
-        return E_OUTOFMEMORY;
-    for (auto& page : pages) {
-        // A refused page goes with its record, and with it the owner's reference.
-        if (!lpfnAddPage(page))
-            return E_FAIL;
-    }
-    return S_OK;
 }
 
 bool CDataProvider::HasDeviceState(const std::string&) const

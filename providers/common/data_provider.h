@@ -1,8 +1,8 @@
 // The part that the providers of idle content share (time, news feeds, mail): it follows the
 // service's players, subscribes their remote keys so that EXIT hands the display back to the
-// player, walks the host's players, and hands the provider's configuration pages to a sheet.
-// A provider class derives from it and calls its parts from its own Initialize, Start,
-// Terminate and Configure. Lives on the service's main apartment, as its provider does; the
+// player, and walks the host's players (a provider's pages come from its companion module,
+// providers/common/companion_module.h). A provider class derives from it and calls its parts
+// from its own Initialize, Start and Terminate. Lives on the service's main apartment, as its provider does; the
 // provider object must be owned by a std::shared_ptr (its handlers keep weak references).
 #pragma once
 
@@ -13,7 +13,6 @@
 #include <string>
 #include <string_view>
 
-#include "velk/property_sheet_page.h"
 #include "velk/velk_data_object.h"
 
 namespace velk {
@@ -62,12 +61,6 @@ protected:
 
     // Calls visit for each player the host serves, fetched five at a time.
     void ForEachPlayer(const std::function<void(const std::shared_ptr<IVelkDevice>&)>& visit) const;
-
-    // Hands the provider's pages, made by its companion user-interface module (the module
-    // beside the one holding module_address, named with "_ui" added), to the sheet.
-    // E_OUTOFMEMORY when the module makes no page, E_FAIL when the sheet refuses one.
-    HRESULT ConfigurePages(const AddPropSheetPageFn& lpfnAddPage, const void* module_address,
-                           const UnknownPtr& owner);
 
     // Feed kind: whether the provider has a device state for the player, and the reset of its
     // display cursor when the player arrives.

@@ -4,6 +4,7 @@
 
 #include "platform/date.h"
 #include "platform/nls.h"
+#include "providers/common/companion_module.h"
 #include "providers/time/time_device_state.h"
 
 namespace velk {
@@ -107,8 +108,8 @@ HRESULT CVelkTimeServer::Configure(const AddPropSheetPageFn& lpfnAddPage,
 {
     configured_udn_ = std::string(bstrDeviceUDN);
     auto self = std::static_pointer_cast<CVelkTimeServer>(shared_from_this());
-    return ConfigurePages(lpfnAddPage, reinterpret_cast<const void*>(&ModuleAnchor),
-                          std::static_pointer_cast<IVelkDataObject>(self));
+    return CompanionModule::AddPages(lpfnAddPage, reinterpret_cast<const void*>(&ModuleAnchor),
+                                     std::static_pointer_cast<IVelkDataObject>(self));
 }
 
 HRESULT CVelkTimeServer::SaveObjectState(IStream&)
