@@ -75,7 +75,9 @@ constexpr std::uint32_t ERROR_SERVICE_CANNOT_ACCEPT_CTRL = 1061;
 constexpr std::uint32_t ERROR_SERVICE_NOT_ACTIVE = 1062;
 constexpr std::uint32_t ERROR_SERVICE_DOES_NOT_EXIST = 1060;
 constexpr std::uint32_t ERROR_SHUTDOWN_IN_PROGRESS = 1115;
+constexpr std::uint32_t ERROR_CONNECTION_REFUSED = 1225;
 constexpr std::uint32_t ERROR_TIMEOUT = 1460;
+constexpr std::uint32_t WSAHOST_NOT_FOUND = 11001;
 
 // Transport failures of the player connection.
 constexpr HRESULT E_RCP_SOCKET = MakeHResult(0xC0030100);

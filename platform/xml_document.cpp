@@ -29,8 +29,12 @@ HRESULT XmlDocument::Parse(std::string_view text, std::unique_ptr<XmlDocument>& 
                                      options);
     if (!parsed)
         return E_INVALIDARG;
-    // A document that declares entities could expand them on access; such text is refused.
-    if (parsed->intSubset || parsed->extSubset) {
+    // A document that declares entities could expand them on access; such text is refused. A
+    // bare document type declaration (old feeds name their DTD) is harmless: nothing loads it.
+    const xmlDtd* declared = parsed->intSubset;
+    if ((declared && (declared->entities || declared->pentities || declared->elements ||
+                      declared->attributes || declared->notations)) ||
+        parsed->extSubset) {
         xmlFreeDoc(parsed);
         return E_INVALIDARG;
     }
@@ -50,25 +54,47 @@ std::optional<XmlNode> XmlDocument::SelectSingleNode(std::string_view xpath) con
     return Select(nullptr, xpath);
 }
 
+std::vector<XmlNode> XmlDocument::SelectNodes(std::string_view xpath) const
+{
+    std::vector<XmlNode> nodes;
+    Evaluate(nullptr, xpath, [&](void* node) {
+        nodes.push_back(XmlNode(this, node));
+        return true;
+    });
+    return nodes;
+}
+
 std::optional<XmlNode> XmlDocument::Select(void* context, std::string_view xpath) const
+{
+    std::optional<XmlNode> found;
+    Evaluate(context, xpath, [&](void* node) {
+        found = XmlNode(this, node);
+        return false;
+    });
+    return found;
+}
+
+void XmlDocument::Evaluate(void* context, std::string_view xpath,
+                           const std::function<bool(void* node)>& take) const
 {
     auto* doc = static_cast<xmlDocPtr>(document_);
     xmlXPathContextPtr xpath_context = xmlXPathNewContext(doc);
     if (!xpath_context)
-        return std::nullopt;
+        return;
     for (const auto& [prefix, uri] : namespaces_)
         xmlXPathRegisterNs(xpath_context, Chars(prefix), Chars(uri));
     if (context)
         xpath_context->node = static_cast<xmlNodePtr>(context);
     const std::string expression(xpath);
     xmlXPathObjectPtr result = xmlXPathEvalExpression(Chars(expression), xpath_context);
-    std::optional<XmlNode> node;
-    if (result && result->type == XPATH_NODESET && result->nodesetval &&
-        result->nodesetval->nodeNr > 0)
-        node = XmlNode(this, result->nodesetval->nodeTab[0]);
+    if (result && result->type == XPATH_NODESET && result->nodesetval) {
+        for (int i = 0; i < result->nodesetval->nodeNr; ++i) {
+            if (!take(result->nodesetval->nodeTab[i]))
+                break;
+        }
+    }
     xmlXPathFreeObject(result);
     xmlXPathFreeContext(xpath_context);
-    return node;
 }
 
 std::optional<std::string> XmlNode::Attribute(std::string_view name) const

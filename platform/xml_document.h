@@ -1,8 +1,11 @@
 // XML documents from outside (UPnP events, DIDL-Lite, feeds): parsed without DTD loading,
-// external entities, entity expansion or network access, and queried with XPath under the
-// namespace prefixes the caller declares. A document is used by one thread at a time.
+// external entities, entity expansion or network access (a document whose DTD declares
+// anything is refused), and queried with XPath under the namespace prefixes the caller
+// declares. A document is used by one thread at a time; once parsed and given its namespaces,
+// it may be read by one thread after another.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -48,11 +51,16 @@ public:
 
     // The first node the expression selects; none for no match or an invalid expression.
     std::optional<XmlNode> SelectSingleNode(std::string_view xpath) const;
+    // Every node it selects, in document order; none for an invalid expression.
+    std::vector<XmlNode> SelectNodes(std::string_view xpath) const;
 
 private:
     friend class XmlNode;
     explicit XmlDocument(void* document) : document_(document) {}
     std::optional<XmlNode> Select(void* context, std::string_view xpath) const;
+    // Hands the selected nodes (xmlNodePtr) to take until it returns false.
+    void Evaluate(void* context, std::string_view xpath,
+                  const std::function<bool(void* node)>& take) const;
 
     void* document_; // xmlDocPtr
     std::map<std::string, std::string> namespaces_;

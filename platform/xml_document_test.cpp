@@ -38,6 +38,7 @@ TEST(XmlDocument, RefusesWhatIsNotPlainXml)
         // Entity tricks from the network: an internal entity bomb and an external file.
         "<!DOCTYPE x [<!ENTITY a \"aaaa\"><!ENTITY b \"&a;&a;&a;&a;\">]><x>&b;</x>",
         "<!DOCTYPE x [<!ENTITY f SYSTEM \"file:///etc/passwd\">]><x>&f;</x>",
+        "<!DOCTYPE x [<!ATTLIST x a CDATA \"injected\">]><x/>",
     };
     for (const char* text : cases) {
         SCOPED_TRACE(text);
@@ -45,6 +46,23 @@ TEST(XmlDocument, RefusesWhatIsNotPlainXml)
         EXPECT_EQ(XmlDocument::Parse(text, document), E_INVALIDARG);
         EXPECT_EQ(document, nullptr);
     }
+}
+
+TEST(XmlDocument, TakesADocumentTypeThatDeclaresNothing)
+{
+    // As old feeds begin: a name for a DTD that is never loaded.
+    std::unique_ptr<XmlDocument> document;
+    ASSERT_EQ(XmlDocument::Parse("<!DOCTYPE rss PUBLIC \"-//Netscape Communications//DTD RSS 0.91//EN\" "
+                                 "\"http://my.netscape.com/publish/formats/rss-0.91.dtd\">"
+                                 "<rss version=\"0.91\"><channel><item><title>A</title></item>"
+                                 "<item><title>B</title></item></channel></rss>",
+                                 document),
+              S_OK);
+    const auto items = document->SelectNodes("//rss/channel/item");
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[1].Text(), "B");
+    EXPECT_TRUE(document->SelectNodes("//nothing").empty());
+    EXPECT_TRUE(document->SelectNodes("//[").empty());
 }
 
 TEST(XmlDocument, TextJoinsDescendants)

@@ -2,6 +2,7 @@
 
 #include "platform/xml_dom_node.h"
 #include "providers/common/companion_module.h"
+#include "providers/common/player_text.h"
 #include "providers/rss/feed_text.h"
 #include "providers/rss/generic_renderer_state.h"
 
@@ -95,12 +96,8 @@ HRESULT CGenericRSSRenderer::Render(const std::shared_ptr<IVelkDevice>& iDevice,
     HRESULT hr = title->get_text(text);
     if (FAILED(hr))
         return hr;
-    std::int16_t font_size = 0;
-    if (SUCCEEDED(iDevice->get_FontSize(font_size)))
-        iDevice->Sketch(SketchVerbs::SketchFont, Variant(static_cast<std::uint16_t>(font_size)), {},
-                        {}, {}, {}, {});
-    iDevice->Sketch(SketchVerbs::SketchMarquee, Variant(DisplayLine(DecodeNumericReferences(text))),
-                    {}, {}, {}, {}, {});
+    SelectPlayerFont(*iDevice);
+    ScrollText(*iDevice, DisplayLine(DecodeNumericReferences(text)));
     return S_OK;
 }
 

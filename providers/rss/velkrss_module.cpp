@@ -1,7 +1,8 @@
-// The news-feed module (velkrss.so): the generic renderer, and the category in which feed
-// renderers register.
+// The news-feed module (velkrss.so): the news-feed provider, the generic renderer, and the
+// category in which feed renderers register.
 #include "platform/module.h"
 #include "providers/rss/generic_rss_renderer.h"
+#include "providers/rss/velk_rss_server.h"
 
 namespace velk {
 namespace {
@@ -9,6 +10,10 @@ namespace {
 std::span<const ModuleClass> Classes()
 {
     static const ModuleClass kClasses[] = {
+        {{CLSID_VelkRSSServer, "Velk RSS Newsfeed Server", "", "",
+          {CATID_VelkSynchronousDataServices}},
+         [] { return UnknownPtr(std::static_pointer_cast<IVelkDataObject>(
+                  std::make_shared<CVelkRSSServer>())); }},
         {{CLSID_GenericRSSRenderer, "Generic RSS Renderer", "", "", {CATID_VelkRSSParsers}},
          [] { return UnknownPtr(std::static_pointer_cast<IRSSRenderer>(
                   std::make_shared<CGenericRSSRenderer>())); }},

@@ -5,6 +5,7 @@
 #include "platform/date.h"
 #include "platform/nls.h"
 #include "providers/common/companion_module.h"
+#include "providers/common/player_text.h"
 #include "providers/time/time_device_state.h"
 
 namespace velk {
@@ -78,15 +79,11 @@ void CVelkTimeServer::Draw(IVelkDevice& player) const
         player.Sketch(SketchVerbs::SketchQuit, {}, {}, {}, {}, {}, {});
         return;
     }
-    std::int16_t font_size = 0;
-    if (SUCCEEDED(player.get_FontSize(font_size)))
-        player.Sketch(SketchVerbs::SketchFont, Variant(static_cast<std::uint16_t>(font_size)), {},
-                      {}, {}, {}, {});
+    SelectPlayerFont(player);
     std::string udn;
     if (FAILED(player.get_UDN(udn)))
         return;
-    const Variant origin(static_cast<std::uint16_t>(0));
-    player.Sketch(SketchVerbs::SketchText, origin, origin, Variant(TextFor(udn)), {}, {}, {});
+    WriteText(player, TextFor(udn));
 }
 
 std::string CVelkTimeServer::TextFor(const std::string& udn) const

@@ -1,14 +1,17 @@
-// Feed items and renderer state come from the network and from stored bytes: any input must
-// give a display line without control characters, and any bytes read as a renderer's stream
-// must be taken or refused without a crash or a huge allocation.
+// Feed items, their dates and stored state come from the network and from stored bytes: any
+// input must give a display line without control characters and a date or none, and any bytes
+// read as a renderer's or a player's stream must be taken or refused without a crash or a huge
+// allocation.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <string_view>
 
 #include "platform/memory_stream.h"
+#include "providers/rss/feed_schedule.h"
 #include "providers/rss/feed_text.h"
 #include "providers/rss/generic_renderer_state.h"
+#include "providers/rss/rss_device_state.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -21,10 +24,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!line.empty() && (line.front() == ' ' || line.back() == ' '))
         std::abort();
 
+    if (const auto date = velk::ParseFeedDate(text); date && !date->IsValid())
+        std::abort();
+
     // No key in this folder: credentials never open, everything else is read.
     static const velk::DataProtection no_key("/nonexistent/velk-fuzz");
     velk::MemoryStream stream(std::vector<std::uint8_t>(data, data + size));
     velk::GenericRendererState state;
     velk::ReadGenericRendererState(stream, no_key, state);
+    velk::MemoryStream list(std::vector<std::uint8_t>(data, data + size));
+    velk::RssDeviceState player;
+    velk::ReadRssDeviceState(list, player);
     return 0;
 }

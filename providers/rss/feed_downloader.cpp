@@ -1,0 +1,166 @@
+#include "providers/rss/feed_downloader.h"
+
+#include "platform/reg_key.h"
+#include "providers/rss/feed_fetch.h"
+
+namespace velk {
+
+namespace {
+
+// The key whose changes tell of a changed feed list: the feeds key with everything below it,
+// or, while there is none, its parent (for the key's creation). False when neither opens.
+bool WatchFeedList(RegKey& key, Event& changed)
+{
+    key.Close();
+    changed.Reset();
+    if (SUCCEEDED(key.Open(Hive::LocalMachine, FeedTable::kFeedsKey)))
+        return SUCCEEDED(key.NotifyChange(changed, true));
+    const std::string feeds = FeedTable::kFeedsKey;
+    return SUCCEEDED(key.Open(Hive::LocalMachine, feeds.substr(0, feeds.rfind('\\')))) &&
+           SUCCEEDED(key.NotifyChange(changed, false));
+}
+
+} // namespace
+
+FeedDownloader::FeedDownloader(FeedTable& table, Report report)
+    : table_(table), report_(std::move(report))
+{
+}
+
+FeedDownloader::~FeedDownloader()
+{
+    Stop();
+}
+
+void FeedDownloader::Start()
+{
+    if (thread_.joinable())
+        return;
+    stop_.Reset();
+    stopping_ = false;
+    timers_ = std::make_unique<TimerQueue>();
+    for (std::size_t i = 0; i < kMaxDownloads; ++i)
+        workers_.emplace_back([this] { Work(); });
+    thread_ = std::thread([this] { Run(); });
+}
+
+void FeedDownloader::Stop()
+{
+    if (!thread_.joinable())
+        return;
+    stop_.Set();
+    thread_.join();
+    // No timer fires after this, so nothing is queued any more.
+    timers_.reset();
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+        queue_.clear();
+        pending_.clear();
+        feed_timers_.clear();
+    }
+    work_ready_.notify_all();
+    for (auto& worker : workers_)
+        worker.join();
+    workers_.clear();
+}
+
+void FeedDownloader::Run()
+{
+    Event changed;
+    changed.Set(); // the table is read once at the start
+    RegKey watched;
+    for (;;) {
+        const bool watching = watched.IsOpen();
+        // Without a key to watch, the list is looked at again now and then.
+        const int woken = WaitAny({stop_, changed}, watching ? kInfinite : kRetryIntervalMs);
+        if (woken == 0)
+            return;
+        // Watched again before the reread: a change made meanwhile wakes us once more.
+        WatchFeedList(watched, changed);
+        table_.Reload();
+        UpdateTimers();
+    }
+}
+
+void FeedDownloader::UpdateTimers()
+{
+    const auto records = table_.Records();
+    std::vector<TimerQueue::TimerId> gone;
+    std::unique_lock lock(mutex_);
+    std::map<Guid, FeedTimer> kept;
+    for (const auto& record : records) {
+        if (!record->renderer())
+            continue;
+        auto found = feed_timers_.find(record->guid());
+        if (found != feed_timers_.end() && found->second.record == record) {
+            kept.emplace(record->guid(), std::move(found->second));
+            feed_timers_.erase(found);
+            continue;
+        }
+        std::weak_ptr<FeedRecord> weak = record;
+        const auto id = timers_->CreateTimer(
+            [this, weak] {
+                if (auto live = weak.lock())
+                    Queue(live);
+            },
+            0, kRetryIntervalMs);
+        kept.emplace(record->guid(), FeedTimer{record, id});
+    }
+    // What is left belongs to feeds that have gone or have been replaced.
+    for (const auto& [guid, timer] : feed_timers_)
+        gone.push_back(timer.id);
+    feed_timers_ = std::move(kept);
+    // Deleting waits for a running callback, which may be waiting for the lock.
+    lock.unlock();
+    for (const auto id : gone)
+        timers_->DeleteTimer(id);
+}
+
+void FeedDownloader::Queue(const std::shared_ptr<FeedRecord>& record)
+{
+    {
+        std::lock_guard lock(mutex_);
+        if (stopping_ || stop_.IsSet() || !pending_.insert(record.get()).second)
+            return;
+        queue_.push_back(record);
+    }
+    work_ready_.notify_one();
+}
+
+void FeedDownloader::Work()
+{
+    for (;;) {
+        std::shared_ptr<FeedRecord> record;
+        {
+            std::unique_lock lock(mutex_);
+            work_ready_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+            if (stopping_)
+                return;
+            record = std::move(queue_.front());
+            queue_.pop_front();
+        }
+        Download(record);
+        std::lock_guard lock(mutex_);
+        pending_.erase(record.get());
+    }
+}
+
+void FeedDownloader::Download(const std::shared_ptr<FeedRecord>& record)
+{
+    const FetchOutcome outcome = FetchFeed(*record);
+    if (outcome.error) {
+        if (!record->error_reported.exchange(true) && report_)
+            report_(*outcome.error);
+        return;
+    }
+    record->error_reported = false;
+    if (!outcome.interval_ms)
+        return;
+    std::lock_guard lock(mutex_);
+    auto found = feed_timers_.find(record->guid());
+    if (!stopping_ && found != feed_timers_.end() && found->second.record == record)
+        timers_->ChangeTimer(found->second.id, *outcome.interval_ms, *outcome.interval_ms);
+}
+
+} // namespace velk

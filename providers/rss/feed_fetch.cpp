@@ -1,0 +1,129 @@
+#include "providers/rss/feed_fetch.h"
+
+#include <chrono>
+#include <cinttypes>
+#include <cstdio>
+
+#include "platform/http_get.h"
+#include "platform/reg_key.h"
+#include "providers/rss/feed_schedule.h"
+#include "providers/rss/feed_table.h"
+
+namespace velk {
+
+namespace {
+
+constexpr long kHttpOk = 200;
+constexpr const char* kFlagsValue = "Flags";
+constexpr const char* kLastDownloadedValue = "Last Downloaded";
+constexpr DWORD kFlagsDownloaded = 1;
+// 100-nanosecond intervals between 1 January 1601 and 1 January 1970 (UTC).
+constexpr std::uint64_t kFileTimeEpochOffset = 116444736000000000ULL;
+
+std::string FailureMessage(const std::string& url, const std::string& reason, HRESULT code)
+{
+    char number[24];
+    std::snprintf(number, sizeof number, "%ld", static_cast<long>(static_cast<std::int32_t>(code)));
+    return "Failed to load feed " + url + ". The error returned was " + reason + " (" + number +
+           ")";
+}
+
+std::vector<std::uint8_t> FileTimeNow()
+{
+    const auto since_1970 = std::chrono::duration_cast<std::chrono::nanoseconds>(
+        std::chrono::system_clock::now().time_since_epoch());
+    const std::uint64_t ticks = kFileTimeEpochOffset + static_cast<std::uint64_t>(since_1970.count() / 100);
+    std::vector<std::uint8_t> bytes(8);
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<std::uint8_t>(ticks >> (8 * i));
+    return bytes;
+}
+
+void NoteDownload(const FeedRecord& record)
+{
+    RegKey key;
+    if (FAILED(key.Open(Hive::LocalMachine,
+                        std::string(FeedTable::kFeedsKey) + "\\" + record.key_name(),
+                        RegAccess::All)))
+        return;
+    key.SetDWORDValue(kFlagsValue, kFlagsDownloaded);
+    key.SetBinaryValue(kLastDownloadedValue, FileTimeNow());
+}
+
+// A copy that does not tell its age cannot be older than the one held.
+bool IsNewer(const FeedCopy& fetched, const FeedCopy& held)
+{
+    return !held.document || !held.date || !fetched.date || *fetched.date > *held.date;
+}
+
+} // namespace
+
+std::map<std::string, std::string> ParseNamespaceDeclarations(std::string_view declarations)
+{
+    std::map<std::string, std::string> namespaces;
+    constexpr std::string_view kPrefix = "xmlns:";
+    std::size_t at = 0;
+    while ((at = declarations.find(kPrefix, at)) != std::string_view::npos) {
+        at += kPrefix.size();
+        const std::size_t equals = declarations.find('=', at);
+        if (equals == std::string_view::npos || equals + 1 >= declarations.size())
+            break;
+        const char quote = declarations[equals + 1];
+        const std::size_t end = declarations.find(quote, equals + 2);
+        if ((quote != '\'' && quote != '"') || end == std::string_view::npos)
+            continue;
+        const std::string prefix(declarations.substr(at, equals - at));
+        if (!prefix.empty() && prefix.find_first_of(" \t\r\n") == std::string::npos)
+            namespaces[prefix] = std::string(declarations.substr(equals + 2, end - equals - 2));
+        at = end + 1;
+    }
+    return namespaces;
+}
+
+FetchOutcome FetchFeed(FeedRecord& record)
+{
+    IRSSRenderer& renderer = *record.renderer();
+    HttpRequest request;
+    renderer.get_URL(request.url);
+    std::string username;
+    std::string password;
+    if (SUCCEEDED(renderer.get_Username(username)) && SUCCEEDED(renderer.get_Password(password)) &&
+        (!username.empty() || !password.empty())) {
+        request.username = username;
+        request.password = password;
+    }
+
+    HttpResponse response;
+    std::string error;
+    HRESULT hr = HttpGet(request, response, error);
+    if (FAILED(hr))
+        return {std::nullopt, FailureMessage(request.url, error, hr)};
+    if (response.status != kHttpOk)
+        return {std::nullopt, FailureMessage(request.url,
+                                             "HTTP status " + std::to_string(response.status), E_FAIL)};
+    std::unique_ptr<XmlDocument> parsed;
+    hr = XmlDocument::Parse(response.body, parsed);
+    if (FAILED(hr))
+        return {std::nullopt,
+                FailureMessage(request.url, "a document that is not well-formed XML", hr)};
+
+    std::map<std::string, std::string> namespaces;
+    std::string declarations;
+    if (SUCCEEDED(renderer.get_Namespaces(declarations)))
+        namespaces = ParseNamespaceDeclarations(declarations);
+    namespaces["atom"] = kAtomNamespace;
+    parsed->SetSelectionNamespaces(std::move(namespaces));
+
+    FeedCopy fetched;
+    fetched.atom = parsed->SelectSingleNode("//atom:feed").has_value();
+    const FeedSchedule schedule = ScheduleOf(*parsed);
+    fetched.date = schedule.date;
+    fetched.document = std::move(parsed);
+    if (IsNewer(fetched, record.Current())) {
+        record.Replace(std::move(fetched));
+        NoteDownload(record);
+    }
+    return {schedule.interval_ms, std::nullopt};
+}
+
+} // namespace velk

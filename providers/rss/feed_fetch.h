@@ -1,0 +1,29 @@
+// One download of a feed: fetched with its renderer's address and credentials, parsed, and made
+// the feed's current copy when it is newer than the one held; the feed's subkey then notes the
+// download ("Flags" 1, "Last Downloaded"). Blocks; runs on a download worker.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "providers/rss/feed_record.h"
+
+namespace velk {
+
+struct FetchOutcome {
+    // When to fetch again: from the feed after a download, none after a failure.
+    std::optional<std::uint32_t> interval_ms;
+    // What went wrong, as the event log says it; none after a download.
+    std::optional<std::string> error;
+};
+
+FetchOutcome FetchFeed(FeedRecord& record);
+
+// The namespace declarations of a renderer ("xmlns:p='uri' xmlns:q=\"uri\""), by prefix;
+// pieces of another form are passed over.
+std::map<std::string, std::string> ParseNamespaceDeclarations(std::string_view declarations);
+
+} // namespace velk
