@@ -48,6 +48,13 @@ std::size_t AppendBody(char* data, std::size_t size, std::size_t count, void* co
     return length;
 }
 
+// Called by curl while the transfer runs, about once a second at the least.
+int CheckCancel(void* context, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    const auto* cancel = static_cast<const Event*>(context);
+    return cancel && cancel->IsSet() ? 1 : 0;
+}
+
 HRESULT ResultOf(CURLcode code)
 {
     switch (code) {
@@ -133,6 +140,11 @@ HRESULT HttpGet(const HttpRequest& request, HttpResponse& response, std::string&
     set(CURLOPT_CONNECTTIMEOUT_MS, std::min<long>(kConnectTimeoutMs, timeout_ms));
     set(CURLOPT_WRITEFUNCTION, &AppendBody);
     set(CURLOPT_WRITEDATA, &body);
+    if (request.cancel) {
+        set(CURLOPT_XFERINFOFUNCTION, &CheckCancel);
+        set(CURLOPT_XFERINFODATA, request.cancel);
+        set(CURLOPT_NOPROGRESS, 0L);
+    }
     if (request.username) {
         set(CURLOPT_USERNAME, request.username->c_str());
         set(CURLOPT_PASSWORD, request.password.c_str());
@@ -148,6 +160,10 @@ HRESULT HttpGet(const HttpRequest& request, HttpResponse& response, std::string&
     if (body.stopped == E_OUTOFMEMORY) {
         error = "There is no memory for the response.";
         return E_OUTOFMEMORY;
+    }
+    if (code == CURLE_ABORTED_BY_CALLBACK) {
+        error = "The transfer was cancelled.";
+        return E_ABORT;
     }
     if (code != CURLE_OK) {
         error = WordsOf(code, detail);

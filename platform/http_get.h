@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/event.h"
 #include "platform/hresult.h"
 
 namespace velk {
@@ -19,6 +20,8 @@ struct HttpRequest {
     std::string password;
     std::uint32_t timeout_ms = 60000; // the whole transfer
     std::size_t max_body_bytes = std::size_t{16} << 20;
+    // When set, setting it ends the transfer early with E_ABORT (its owner is stopping).
+    const Event* cancel = nullptr;
 };
 
 struct HttpResponse {

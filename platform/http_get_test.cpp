@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <thread>
 
 #include "platform/stream.h"
 #include "platform/testdata/local_http_server.h"
@@ -169,6 +170,18 @@ TEST_F(HttpGetTest, FailuresGiveTheirCodeAndWords)
         EXPECT_EQ(HttpGet(request, response, error), c.expected) << error;
         EXPECT_FALSE(error.empty());
     }
+}
+
+TEST_F(HttpGetTest, CancelEndsATransferThatIsWaitingForItsAnswer)
+{
+    // Set before the answer can come: the transfer ends at its first look at the event.
+    Event cancel(Event::Reset::Manual, true);
+    HttpRequest request;
+    request.url = UrlOf("/slow");
+    request.cancel = &cancel;
+    HttpResponse response;
+    std::string error;
+    EXPECT_EQ(HttpGet(request, response, error), E_ABORT) << error;
 }
 
 TEST_F(HttpGetTest, TakesABodyOfExactlyTheLimit)

@@ -148,7 +148,10 @@ void FeedDownloader::Work()
 
 void FeedDownloader::Download(const std::shared_ptr<FeedRecord>& record)
 {
-    const FetchOutcome outcome = FetchFeed(*record);
+    const FetchOutcome outcome = FetchFeed(*record, &stop_);
+    // Stopping: what was under way says nothing of the feed.
+    if (stop_.IsSet())
+        return;
     if (outcome.error) {
         if (!record->error_reported.exchange(true) && report_)
             report_(*outcome.error);

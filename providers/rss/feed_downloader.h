@@ -39,7 +39,7 @@ public:
     FeedDownloader& operator=(const FeedDownloader&) = delete;
 
     void Start();
-    // Stops the thread and the workers, and waits for downloads under way.
+    // Stops the thread and the workers; downloads under way are cancelled.
     void Stop();
 
 private:

@@ -80,10 +80,11 @@ std::map<std::string, std::string> ParseNamespaceDeclarations(std::string_view d
     return namespaces;
 }
 
-FetchOutcome FetchFeed(FeedRecord& record)
+FetchOutcome FetchFeed(FeedRecord& record, const Event* cancel)
 {
     IRSSRenderer& renderer = *record.renderer();
     HttpRequest request;
+    request.cancel = cancel;
     renderer.get_URL(request.url);
     std::string username;
     std::string password;
@@ -96,6 +97,8 @@ FetchOutcome FetchFeed(FeedRecord& record)
     HttpResponse response;
     std::string error;
     HRESULT hr = HttpGet(request, response, error);
+    if (hr == E_ABORT)
+        return {};
     if (FAILED(hr))
         return {std::nullopt, FailureMessage(request.url, error, hr)};
     if (response.status != kHttpOk)

@@ -9,18 +9,20 @@
 #include <string>
 #include <string_view>
 
+#include "platform/event.h"
 #include "providers/rss/feed_record.h"
 
 namespace velk {
 
 struct FetchOutcome {
-    // When to fetch again: from the feed after a download, none after a failure.
+    // When to fetch again: from the feed after a download, none otherwise.
     std::optional<std::uint32_t> interval_ms;
     // What went wrong, as the event log says it; none after a download.
     std::optional<std::string> error;
 };
 
-FetchOutcome FetchFeed(FeedRecord& record);
+// Setting cancel (when given) ends a download under way early: neither outcome is set then.
+FetchOutcome FetchFeed(FeedRecord& record, const Event* cancel = nullptr);
 
 // The namespace declarations of a renderer ("xmlns:p='uri' xmlns:q=\"uri\""), by prefix;
 // pieces of another form are passed over.
