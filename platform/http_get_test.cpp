@@ -9,7 +9,6 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
-#include <thread>
 
 #include "platform/stream.h"
 #include "platform/testdata/local_http_server.h"
