@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "velk/property_sheet_page.h"
 
@@ -113,5 +114,15 @@ private:
     IPropertySheet& sheet_;
     const PropSheetPage& page_;
 };
+
+// The record of a page whose object is a Page, built on the page's widget when it is first
+// shown; `record` says everything else (its create is set here).
+template <class Page> HPROPSHEETPAGE PageRecord(PropSheetPage record)
+{
+    record.create = [](QWidget* window, IPropertySheet& sheet, const PropSheetPage& page) {
+        return std::unique_ptr<CRenderedPropertyPage>(std::make_unique<Page>(window, sheet, page));
+    };
+    return std::make_shared<const PropSheetPage>(std::move(record));
+}
 
 } // namespace velk

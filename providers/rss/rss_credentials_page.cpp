@@ -33,16 +33,13 @@ bool IsHttpsFeed(std::string_view url)
 
 HPROPSHEETPAGE CRssCredentialsPage::Record(const UnknownPtr& owner, bool wizard_mode)
 {
-    auto page = std::make_shared<PropSheetPage>();
-    page->title = wizard_mode ? kRssWizardTitle : kConfigureTitle;
-    page->template_id = kDialogId;
-    page->header_title = kRssWizardTitle;
-    page->header_subtitle = kSubtitle;
-    page->create = [](QWidget* window, IPropertySheet& sheet, const PropSheetPage& record) {
-        return std::make_unique<CRssCredentialsPage>(window, sheet, record);
-    };
-    page->lParam = owner;
-    return page;
+    PropSheetPage record;
+    record.title = wizard_mode ? kRssWizardTitle : kConfigureTitle;
+    record.template_id = kDialogId;
+    record.header_title = kRssWizardTitle;
+    record.header_subtitle = kSubtitle;
+    record.lParam = owner;
+    return PageRecord<CRssCredentialsPage>(std::move(record));
 }
 
 CRssCredentialsPage::CRssCredentialsPage(QWidget* window, IPropertySheet& sheet,

@@ -21,16 +21,13 @@ constexpr const char* kInvalidUrl = "Please enter a valid URL";
 
 HPROPSHEETPAGE CRssUrlPage::Record(const UnknownPtr& owner, bool wizard_mode)
 {
-    auto page = std::make_shared<PropSheetPage>();
-    page->title = wizard_mode ? kRssWizardTitle : kConfigureTitle;
-    page->template_id = kDialogId;
-    page->header_title = kRssWizardTitle;
-    page->header_subtitle = kSubtitle;
-    page->create = [](QWidget* window, IPropertySheet& sheet, const PropSheetPage& record) {
-        return std::make_unique<CRssUrlPage>(window, sheet, record);
-    };
-    page->lParam = owner;
-    return page;
+    PropSheetPage record;
+    record.title = wizard_mode ? kRssWizardTitle : kConfigureTitle;
+    record.template_id = kDialogId;
+    record.header_title = kRssWizardTitle;
+    record.header_subtitle = kSubtitle;
+    record.lParam = owner;
+    return PageRecord<CRssUrlPage>(std::move(record));
 }
 
 CRssUrlPage::CRssUrlPage(QWidget* window, IPropertySheet& sheet, const PropSheetPage& page)

@@ -61,14 +61,11 @@ std::string Chosen(const QComboBox& list, const std::vector<std::string>& pictur
 
 HPROPSHEETPAGE CTimeConfigPage::Record(const UnknownPtr& owner)
 {
-    auto page = std::make_shared<PropSheetPage>();
-    page->title = kTitle;
-    page->template_id = kDialogId;
-    page->create = [](QWidget* window, IPropertySheet& sheet, const PropSheetPage& record) {
-        return std::make_unique<CTimeConfigPage>(window, sheet, record);
-    };
-    page->lParam = owner;
-    return page;
+    PropSheetPage record;
+    record.title = kTitle;
+    record.template_id = kDialogId;
+    record.lParam = owner;
+    return PageRecord<CTimeConfigPage>(std::move(record));
 }
 
 CTimeConfigPage::CTimeConfigPage(QWidget* window, IPropertySheet& sheet, const PropSheetPage& page)
