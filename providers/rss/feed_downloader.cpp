@@ -50,8 +50,7 @@ void FeedDownloader::Stop()
         return;
     stop_.Set();
     thread_.join();
-    // No timer fires after this, so nothing is queued any more.
-    timers_.reset();
+    // From here on neither a timer nor a worker touches the timers: then they can go.
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
@@ -60,6 +59,7 @@ void FeedDownloader::Stop()
         feed_timers_.clear();
     }
     work_ready_.notify_all();
+    timers_.reset();
     for (auto& worker : workers_)
         worker.join();
     workers_.clear();

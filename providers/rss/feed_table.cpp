@@ -45,7 +45,9 @@ std::optional<FeedKey> ReadFeedKey(const RegKey& feeds, const std::string& name)
     std::string parser;
     if (SUCCEEDED(key.QueryStringValue(kParserValue, parser)))
         feed.parser = Guid::Parse(parser);
-    key.QueryBinaryValue(kParserConfigValue, feed.config);
+    // The renderer's state is written last: a feed without it is still being written.
+    if (FAILED(key.QueryBinaryValue(kParserConfigValue, feed.config)))
+        return std::nullopt;
     return feed;
 }
 

@@ -22,8 +22,8 @@ public:
     // Rereads the list. A feed keeps its record (and the copy downloaded) while its renderer
     // class and state stay as they were; a changed one gets a new record; a feed marked
     // deleted, or whose subkey has gone, leaves the table, and marked subkeys are deleted.
-    // Subkeys whose names are no GUIDs are passed over. Nothing changes when the key cannot
-    // be opened.
+    // Subkeys whose names are no GUIDs, and feeds without their renderer's state (which is
+    // written last), are passed over. Nothing changes when the key cannot be opened.
     void Reload();
 
     // The record of the feed with that subkey name; none when the table has no such feed.

@@ -74,8 +74,15 @@ TEST_F(FeedsTest, RereadingTheListKeepsUnchangedFeedsAndDropsDeletedOnes)
     ASSERT_EQ(parser.Open(feeds, unknown_parser, RegAccess::All), S_OK);
     ASSERT_EQ(parser.SetStringValue("Parser", Guid::New().ToString()), S_OK);
 
+    // A feed still being written: its renderer's state comes last.
+    const std::string half_written = Guid::New().ToString();
+    RegKey half;
+    ASSERT_EQ(half.Create(feeds, half_written), S_OK);
+    ASSERT_EQ(half.SetStringValue("Parser", CLSID_GenericRSSRenderer.ToString()), S_OK);
+
     table_.Reload();
     ASSERT_EQ(table_.Records().size(), 5u);
+    EXPECT_FALSE(table_.Find(half_written));
     EXPECT_EQ(UrlOf(*table_.Find(kept)), server_.Url("/kept"));
     EXPECT_FALSE(table_.Find(unknown_parser)->renderer()) << "kept, never downloaded";
     EXPECT_FALSE(table_.Find("not a guid"));
