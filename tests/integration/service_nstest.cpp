@@ -143,6 +143,15 @@ TEST_F(ServiceTest, ServiceModeRunsUntilStopped)
     EXPECT_EQ(velk.WaitExit(std::chrono::seconds(20)), 0);
 }
 
+// The player's last lines, one a line, for failure messages.
+std::string ReceivedText(const SimProcess& sim)
+{
+    std::string text;
+    for (const auto& line : sim.Received())
+        text += line + "\n";
+    return text;
+}
+
 // The simulated player's display showing the time provider's line for one of the moments.
 bool ShowsTimeLine(const sim::FrameBuffer& shown, const std::string& display_type,
                    const std::vector<CalendarTime>& moments)
@@ -217,7 +226,8 @@ TEST_F(ServiceTest, TimeProviderShowsTheTimeAndGivesWayToExit)
     // EXIT gives the display back to the player for the menu time-out; then the time returns.
     sim.Control("key " + sim.address() + " CK_EXIT");
     EXPECT_TRUE(wait_for([&] { return !shows_time(); }));
-    EXPECT_TRUE(wait_for(shows_time)) << "the time did not come back";
+    EXPECT_TRUE(wait_for(shows_time)) << "the time did not come back; the player received:\n"
+                                      << ReceivedText(sim);
 }
 
 } // namespace

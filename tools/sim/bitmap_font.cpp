@@ -213,15 +213,18 @@ int BitmapFont::TextWidth(std::string_view text) const
 
 void BitmapFont::DrawText(FrameBuffer& frame, int x, int y, std::string_view text, bool lit) const
 {
+    // Each character covers its whole cell, as the player's text does: text drawn again in
+    // place (a clock) replaces what stood there.
     for (const char c : text) {
         if (x >= frame.width())
             break;
         const Glyph& glyph = GlyphFor(static_cast<unsigned char>(c));
-        if (x + glyph.width > 0) {
-            for (int gy = 0; gy < glyph.height; ++gy)
-                for (int gx = 0; gx < glyph.width; ++gx)
-                    if (glyph.Pixel(gx, gy))
-                        frame.SetPixel(x + gx, y + gy, lit);
+        if (x + advance_ > 0) {
+            for (int gy = 0; gy < height_; ++gy)
+                for (int gx = 0; gx < advance_; ++gx) {
+                    const bool ink = gx < glyph.width && gy < glyph.height && glyph.Pixel(gx, gy);
+                    frame.SetPixel(x + gx, y + gy, ink ? lit : !lit);
+                }
         }
         x += advance_;
     }

@@ -56,6 +56,23 @@ TEST(BitmapFont, LargerSizesKeepTheShapeOfTheSmallOne)
             EXPECT_EQ(b.Pixel(2 * x, 2 * y), a.Pixel(x, y)) << x << "," << y;
 }
 
+TEST(BitmapFont, TextDrawnAgainInPlaceReplacesTheOld)
+{
+    // A clock written over itself every second shows the new time only.
+    const BitmapFont& font = *BitmapFont::ByNumber(2);
+    FrameBuffer redrawn(font.TextWidth("12:59") + 4, font.height() + 4);
+    FrameBuffer fresh = redrawn;
+    font.DrawText(redrawn, 1, 1, "12:58", true);
+    font.DrawText(redrawn, 1, 1, "12:59", true);
+    font.DrawText(fresh, 1, 1, "12:59", true);
+    EXPECT_EQ(redrawn, fresh);
+
+    // Dark text on a lit cell: the cell is lit around the glyph.
+    FrameBuffer lit_cell(font.advance(), font.height());
+    font.DrawText(lit_cell, 0, 0, " ", false);
+    EXPECT_EQ(LitPixels(lit_cell), font.advance() * font.height());
+}
+
 TEST(BitmapFont, UnprintableBytesDrawAsQuestionMarksAndTextIsClipped)
 {
     const BitmapFont& font = *BitmapFont::ByNumber(1);
