@@ -36,10 +36,14 @@ CRssUrlPage::CRssUrlPage(QWidget* window, IPropertySheet& sheet, const PropSheet
       settings_(std::dynamic_pointer_cast<IGenericRendererSettings>(page.lParam)),
       url_field_(new QLineEdit(window))
 {
+    const bool wizard_page = settings_ && settings_->WizardMode();
     url_field_->setObjectName("url");
     url_field_->setMaxLength(static_cast<int>(kMaxUrlLength));
     auto* layout = new QVBoxLayout(window);
-    layout->addWidget(new QLabel(QString::fromUtf8(kSubtitle), window));
+    // The wizard's header already asks for the address.
+    auto* label = new QLabel(wizard_page ? QString("&URL:") : QString::fromUtf8(kSubtitle), window);
+    label->setBuddy(url_field_);
+    layout->addWidget(label);
     layout->addWidget(url_field_);
     layout->addStretch();
 }
