@@ -5,7 +5,7 @@
 #include <QLineEdit>
 
 #include "platform/url.h"
-#include "providers/rss/rss_strings.h"
+#include "providers/rss/renderer_page_record.h"
 
 namespace velk {
 
@@ -33,13 +33,7 @@ bool IsHttpsFeed(std::string_view url)
 
 HPROPSHEETPAGE CRssCredentialsPage::Record(const UnknownPtr& owner, bool wizard_mode)
 {
-    PropSheetPage record;
-    record.title = wizard_mode ? kRssWizardTitle : kConfigureTitle;
-    record.template_id = kDialogId;
-    record.header_title = kRssWizardTitle;
-    record.header_subtitle = kSubtitle;
-    record.lParam = owner;
-    return PageRecord<CRssCredentialsPage>(std::move(record));
+    return RendererPageRecord<CRssCredentialsPage>(owner, wizard_mode, kConfigureTitle, kSubtitle);
 }
 
 CRssCredentialsPage::CRssCredentialsPage(QWidget* window, IPropertySheet& sheet,

@@ -7,6 +7,7 @@
 
 #include "platform/url.h"
 #include "providers/rss/rss_credentials_page.h"
+#include "providers/rss/renderer_page_record.h"
 #include "providers/rss/rss_strings.h"
 
 namespace velk {
@@ -21,13 +22,7 @@ constexpr const char* kInvalidUrl = "Please enter a valid URL";
 
 HPROPSHEETPAGE CRssUrlPage::Record(const UnknownPtr& owner, bool wizard_mode)
 {
-    PropSheetPage record;
-    record.title = wizard_mode ? kRssWizardTitle : kConfigureTitle;
-    record.template_id = kDialogId;
-    record.header_title = kRssWizardTitle;
-    record.header_subtitle = kSubtitle;
-    record.lParam = owner;
-    return PageRecord<CRssUrlPage>(std::move(record));
+    return RendererPageRecord<CRssUrlPage>(owner, wizard_mode, kConfigureTitle, kSubtitle);
 }
 
 CRssUrlPage::CRssUrlPage(QWidget* window, IPropertySheet& sheet, const PropSheetPage& page)
