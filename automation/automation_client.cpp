@@ -7,6 +7,7 @@
 
 #include <httplib.h>
 
+#include "automation/json_document.h"
 #include "automation/json_value.h"
 #include "platform/apartment.h"
 #include "platform/ascii.h"
@@ -29,6 +30,9 @@ constexpr std::uint32_t kSessionTimeoutMs = 15000;
 // An event longer than this without its end is not from our server: the stream is dropped.
 constexpr std::size_t kMaxEventBytes = 16 * 1024 * 1024;
 
+// Replies carry results, which may be long lists; deeper or larger documents are not our server's.
+constexpr JsonLimits kReplyLimits{64, 4 * 1024 * 1024};
+
 constexpr int kStatusOk = 200;
 constexpr int kStatusBadRequest = 400;
 constexpr int kStatusUnauthorized = 401;
@@ -46,6 +50,13 @@ std::optional<HRESULT> HResultOf(const json& value)
     if (!value.is_number_integer() || !std::in_range<HRESULT>(value.get<std::int64_t>()))
         return std::nullopt;
     return static_cast<HRESULT>(value.get<std::int64_t>());
+}
+
+// A reply or an event's data; null for text that is no JSON or is beyond the limits.
+json ReadDocument(std::string_view text)
+{
+    std::string problem;
+    return ParseJsonDocument(text, kReplyLimits, problem).value_or(json());
 }
 
 std::string TextOf(const json& body, const char* key)
@@ -303,7 +314,7 @@ private:
             return ReportError(kAutomationServerUnavailable,
                                "The automation server does not answer (" +
                                    httplib::to_string(error) + ").");
-        reply = json::parse(response->body, nullptr, false);
+        reply = ReadDocument(response->body);
         const std::string message = reply.is_object() ? TextOf(reply, "message") : std::string();
         switch (response->status) {
         case kStatusOk:
@@ -506,7 +517,7 @@ bool AutomationClient::TakeEvents(std::string& buffer)
                 data += std::string(line.substr(line.starts_with("data: ") ? 6 : 5));
         }
         if (member == "session") {
-            const json body = json::parse(data, nullptr, false);
+            const json body = ReadDocument(data);
             const std::string id = body.is_object() ? TextOf(body, "session") : std::string();
             std::lock_guard lock(stream_mutex_);
             if (id.empty() || session_opened_.IsSet())
@@ -526,7 +537,7 @@ void AutomationClient::Deliver(const std::string& member, const std::string& dat
         return;
     // A copy, so that the callback may close the events it is called for.
     const EventCallback callback = callback_;
-    const json body = json::parse(data, nullptr, false);
+    const json body = ReadDocument(data);
     const auto object = body.is_object() ? body.find("object") : body.end();
     const auto handle = body.is_object() && object != body.end() ? HandleOf(*object) : std::nullopt;
     const auto values = body.is_object() ? body.find("args") : body.end();

@@ -15,7 +15,9 @@
 
 #include "automation/event_source.h"
 #include "automation/http_server.h"
+#include "automation/json_document.h"
 #include "automation/json_value.h"
+#include "automation/request_origin.h"
 #include "platform/ascii.h"
 #include "platform/error_info.h"
 
@@ -34,13 +36,13 @@ constexpr std::size_t kMaxSessions = 16;
 constexpr std::size_t kMaxQueuedEvents = 4096;
 // A comment line on a quiet stream, so that a client notices a server gone silently.
 constexpr std::uint32_t kKeepAliveCommentMs = 15000;
-constexpr std::size_t kMaxBodyBytes = 16 * 1024 * 1024;
 constexpr std::size_t kSessionIdBytes = 16;
 
 constexpr int kStatusOk = 200;
 constexpr int kStatusBadRequest = 400;
 constexpr int kStatusUnauthorized = 401;
 constexpr int kStatusForbidden = 403;
+constexpr int kStatusUnsupportedType = 415;
 constexpr int kStatusInternalError = 500;
 constexpr int kStatusUnavailable = 503;
 
@@ -133,6 +135,17 @@ bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix)
 {
     return text.size() >= prefix.size() &&
            EqualsIgnoringCase(text.substr(0, prefix.size()), prefix);
+}
+
+// "application/json; charset=utf-8" -> "application/json".
+std::string_view TrimmedMediaType(std::string_view type)
+{
+    type = type.substr(0, type.find(';'));
+    while (!type.empty() && (type.back() == ' ' || type.back() == '\t'))
+        type.remove_suffix(1);
+    while (!type.empty() && (type.front() == ' ' || type.front() == '\t'))
+        type.remove_prefix(1);
+    return type;
 }
 
 bool IsCountedProperty(std::string_view name)
@@ -423,8 +436,13 @@ std::optional<CallRequest> ParseCall(const json& body, std::string& problem)
 
 std::optional<json> ParseBody(const httplib::Request& req, Reply& error)
 {
-    json body = json::parse(req.body, nullptr, false);
-    if (body.is_discarded() || !body.is_object()) {
+    std::string problem;
+    auto body = ParseJsonDocument(req.body, JsonLimits{}, problem);
+    if (!body) {
+        error = BadRequest("the body is not read: " + problem);
+        return std::nullopt;
+    }
+    if (!body->is_object()) {
         error = BadRequest("the body is not a JSON object");
         return std::nullopt;
     }
@@ -455,15 +473,19 @@ public:
     Impl(std::shared_ptr<Apartment> apartment, DispatchablePtr root, Options options)
         : apartment_(std::move(apartment)), root_(std::move(root)), options_(std::move(options))
     {
-        http_.set_payload_max_length(kMaxBodyBytes);
+        http_.set_pre_routing_handler(
+            [this](const httplib::Request& req, httplib::Response& res) {
+                return FromThisEndpoint(req, res) ? httplib::Server::HandlerResponse::Unhandled
+                                                  : httplib::Server::HandlerResponse::Handled;
+            });
         http_.set_exception_handler(
             [](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
                 Send(res, {kStatusInternalError, json{{"message", "internal error"}}});
             });
         http_.Get("/events", Authorized(&Impl::OpenEvents));
-        http_.Post("/call", Authorized(&Impl::Call));
+        http_.Post("/call", Authorized(JsonBody(&Impl::Call)));
         http_.Get("/table", Authorized(&Impl::Table));
-        http_.Post("/advise", Authorized(&Impl::Advise));
+        http_.Post("/advise", Authorized(JsonBody(&Impl::Advise)));
     }
 
     HRESULT Start()
@@ -492,9 +514,36 @@ public:
 private:
     using Handler = void (Impl::*)(const httplib::Request&, httplib::Response&);
 
+    // False, with the refusal sent, for a request from another web page or for another host.
+    bool FromThisEndpoint(const httplib::Request& req, httplib::Response& res) const
+    {
+        const std::string host = req.get_header_value("Host");
+        const std::string origin = req.get_header_value("Origin");
+        const std::string site = req.get_header_value("Sec-Fetch-Site");
+        const auto refusal =
+            CheckRequestOrigin({host, origin, site}, {http_.port(), options_.host_names});
+        if (!refusal)
+            return true;
+        Send(res, {refusal->status, json{{"message", refusal->message}}});
+        return false;
+    }
+
+    // The handler, for requests whose body is declared JSON: a page's form or "simple" request
+    // cannot send that without the browser asking first.
+    httplib::Server::Handler JsonBody(Handler handler)
+    {
+        return [this, handler](const httplib::Request& req, httplib::Response& res) {
+            const std::string type = req.get_header_value("Content-Type");
+            if (!EqualsIgnoringCase(TrimmedMediaType(type), kJsonType))
+                return Send(res, {kStatusUnsupportedType,
+                                  json{{"message", "the body must be sent as application/json"}}});
+            (this->*handler)(req, res);
+        };
+    }
+
     // The handler, for requests with the token (when one is set). The check comes after the
     // body was read, so that a refused request leaves its connection in step.
-    httplib::Server::Handler Authorized(Handler handler)
+    httplib::Server::Handler Authorized(httplib::Server::Handler handler)
     {
         return [this, handler](const httplib::Request& req, httplib::Response& res) {
             if (!options_.token.empty() &&
@@ -504,8 +553,15 @@ private:
                 Send(res, {kStatusUnauthorized, json{{"message", "a valid token is needed"}}});
                 return;
             }
-            (this->*handler)(req, res);
+            handler(req, res);
         };
+    }
+
+    httplib::Server::Handler Authorized(Handler handler)
+    {
+        return Authorized([this, handler](const httplib::Request& req, httplib::Response& res) {
+            (this->*handler)(req, res);
+        });
     }
 
     void OpenEvents(const httplib::Request&, httplib::Response& res)

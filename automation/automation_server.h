@@ -18,9 +18,12 @@
 // are released, its advised sinks unadvised, and the MonitorRemoteKey / MonitorDisplay requests
 // it made are taken back.
 //
-// Bodies that are not what the request needs, unknown handles and sessions: 400 with
-// {"message": ...}. A wrong or missing token: 401, nothing done. Members that write files by
-// path (SaveTo...): 403.
+// Requests are refused before any work when they come from another web page or name another
+// host (see request_origin.h: 403, 421), when a call or advice is not sent as application/json
+// (415), and when the request goes beyond the transport's limits (http_server.h: 408, 411, 413,
+// 431). Bodies that are not what the request needs (JSON nested too deep or with too many values
+// included), unknown handles and sessions: 400 with {"message": ...}. A wrong or missing token:
+// 401, nothing done. Members that write files by path (SaveTo...): 403.
 //
 // Every object call runs on the apartment given (Apartment::Invoke); the HTTP threads only parse
 // and format. Start and Stop on any thread; Stop on the apartment's own thread runs the
@@ -32,6 +35,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "automation/dispatch.h"
 #include "platform/apartment.h"
@@ -49,6 +53,9 @@ public:
         std::uint16_t port = kDefaultPort;
         // When set, every request must carry `Authorization: Bearer <token>`.
         std::string token;
+        // Names clients may give the endpoint in their Host header, beside its numeric
+        // addresses and "localhost".
+        std::vector<std::string> host_names;
         // A client session opened or ended (the service counts them as external locks).
         // Called on the apartment's thread.
         std::function<void()> on_client_opened;

@@ -28,10 +28,11 @@ protected:
         json body;
     };
 
-    Answer Post(const std::string& path, const std::string& body, httplib::Headers headers = {})
+    Answer Post(const std::string& path, const std::string& body, httplib::Headers headers = {},
+                const char* type = "application/json")
     {
         httplib::Client http("127.0.0.1", server_->port());
-        auto result = http.Post(path.c_str(), headers, body, "application/json");
+        auto result = http.Post(path.c_str(), headers, body, type);
         return AnswerOf(result);
     }
 
@@ -119,6 +120,112 @@ TEST_F(AutomationServerTest, MalformedRequestsGet400WithoutDisturbingAParallelCl
     EXPECT_EQ(failures, 0);
     EXPECT_EQ(GetByName(object, "Name"), Variant("steady"));
     EXPECT_EQ(closed_, 0);
+}
+
+// A web page the user opens may send requests to the endpoint (directly, or through a name of
+// its own rebound to 127.0.0.1): none of them may act, whatever the token.
+TEST_F(AutomationServerTest, RequestsFromOtherWebPagesAndHostsAreRefusedBeforeAnyWork)
+{
+    AutomationServer::Options options;
+    options.host_names = {"velk.home.arpa"};
+    StartServer(options);
+    const std::string port = std::to_string(server_->port());
+    const std::string own = "127.0.0.1:" + port;
+    // Each call that reaches the root hands out a child.
+    const std::string fresh = R"({"member":"Fresh","kind":"get"})";
+
+    struct Case {
+        const char* name;
+        const char* path;
+        httplib::Headers headers;
+        const char* type;
+        int status;
+    };
+    const Case refused[] = {
+        {"simple cross-site POST", "/call", {{"Origin", "http://evil.example"}}, "text/plain", 403},
+        {"cross-site POST as JSON", "/call", {{"Origin", "http://evil.example"}}, "application/json",
+         403},
+        {"opaque origin", "/call", {{"Origin", "null"}}, "application/json", 403},
+        {"another port of this host", "/call", {{"Origin", "http://127.0.0.1:8080"}},
+         "application/json", 403},
+        {"fetch metadata of another site", "/call", {{"Sec-Fetch-Site", "cross-site"}},
+         "application/json", 403},
+        {"fetch metadata of a sibling site", "/call", {{"Sec-Fetch-Site", "same-site"}},
+         "application/json", 403},
+        {"body not declared JSON", "/call", {}, "text/plain", 415},
+        {"form body", "/call", {}, "application/x-www-form-urlencoded", 415},
+        {"rebound name", "/call", {{"Host", "attacker.example:" + port}}, "application/json", 421},
+        {"own name on another port", "/call", {{"Host", "localhost:1"}}, "application/json", 421},
+        {"no port", "/call", {{"Host", "127.0.0.1"}}, "application/json", 421},
+        {"advice as text", "/advise", {}, "text/plain", 415},
+    };
+    for (const auto& c : refused) {
+        SCOPED_TRACE(c.name);
+        const Answer answer = Post(c.path, fresh, c.headers, c.type);
+        EXPECT_EQ(answer.status, c.status);
+        EXPECT_TRUE(answer.body.is_object() && answer.body["message"].is_string()) << answer.body;
+    }
+    OnApartment([](CTestSource& source) { EXPECT_TRUE(source.issued().empty()); });
+
+    // The event stream names the session, the key to everything else.
+    EXPECT_EQ(Get("/events", {{"Origin", "http://evil.example"}}).status, 403);
+    EXPECT_EQ(Get("/events", {{"Host", "attacker.example:" + port}}).status, 421);
+    EXPECT_EQ(Get("/table", {{"Sec-Fetch-Site", "cross-site"}}).status, 403);
+    EXPECT_EQ(opened_, 0);
+
+    // Programs, the endpoint's own pages and the names the settings list go on.
+    const json get_name = json{{"member", "OnApartment"}, {"kind", "get"}};
+    const httplib::Headers accepted[] = {
+        {},
+        {{"Origin", "http://" + own}, {"Sec-Fetch-Site", "same-origin"}},
+        {{"Sec-Fetch-Site", "none"}},
+        {{"Host", "localhost:" + port}},
+        {{"Host", "LOCALHOST:" + port}, {"Origin", "http://LOCALHOST:" + port}},
+        {{"Host", "velk.home.arpa:" + port}},
+        {{"Host", "[::1]:" + port}},
+    };
+    for (const auto& headers : accepted) {
+        SCOPED_TRACE(headers.empty() ? "no browser headers" : headers.begin()->second);
+        const Answer answer = Call(get_name, headers);
+        EXPECT_EQ(answer.status, 200);
+        EXPECT_EQ(answer.body["result"], true) << answer.body;
+    }
+    EXPECT_EQ(Post("/call", fresh, {}, "application/json; charset=utf-8").status, 200);
+    OnApartment([](CTestSource& source) { EXPECT_EQ(source.issued().size(), 1u); });
+}
+
+// One request must not take the service down or its memory: nesting that would overflow the
+// stack, and more values than any call has.
+TEST_F(AutomationServerTest, BodiesBeyondTheReadersBoundsAreRefusedAndTheServerGoesOn)
+{
+    StartServer();
+    struct Case {
+        const char* name;
+        std::string args;
+        int status;
+    };
+    const Case cases[] = {
+        {"nested 100000 deep", std::string(100000, '[') + std::string(100000, ']'), 400},
+        {"70000 empty arrays", "[" + [] {
+             std::string many = "[]";
+             for (int i = 1; i < 70000; ++i)
+                 many += ",[]";
+             return many;
+         }() + "]", 400},
+        {"beyond the body limit", "[\"" + std::string(2 * 1024 * 1024, 'a') + "\"]", 413},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Answer answer =
+            Post("/call", R"({"member":"Signal","kind":"method","args":)" + c.args + "}");
+        EXPECT_EQ(answer.status, c.status);
+        if (c.status == 400) {
+            EXPECT_NE(answer.body["message"].get<std::string>().find("the document"),
+                      std::string::npos)
+                << answer.body;
+        }
+    }
+    EXPECT_EQ(Call(json{{"member", "OnApartment"}, {"kind", "get"}}).body["result"], true);
 }
 
 TEST_F(AutomationServerTest, ATokenGuardsEveryRequest)

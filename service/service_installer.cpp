@@ -32,7 +32,8 @@ constexpr std::string_view kCouldNotDeleteService = "Could not delete service";
 // [Install] section: the unit is started on demand and never enabled. StateDirectory keeps
 // /var/lib/velk (the machine hive) writable under ProtectSystem=strict; the service account's
 // own hive (HKCU) goes there too, as every home folder is read-only. Devices stay visible for
-// the caller-ID modem.
+// the caller-ID modem. A crash or a failed run restarts the service after a pause, so that the
+// players get their providers back.
 constexpr std::string_view kUnitHead = R"([Unit]
 Description=Velk Data Service
 After=network-online.target
@@ -44,6 +45,8 @@ ExecStart=)";
 
 constexpr std::string_view kUnitTail = R"(
 ExecReload=/bin/kill -HUP $MAINPID
+Restart=on-failure
+RestartSec=5
 Environment=XDG_CONFIG_HOME=/var/lib/velk
 StateDirectory=velk
 ReadWritePaths=/var/lib/velk

@@ -35,7 +35,7 @@ TEST(ServiceInstallerUnit, DemandStartedNotifyServiceAfterTheNetwork)
          {"[Service]\n", "\nType=notify\n", "\nAfter=network-online.target\n",
           "\nWants=network-online.target\n", "\nNoNewPrivileges=yes\n", "\nProtectSystem=strict\n",
           "\nReadWritePaths=/var/lib/velk\n", "\nStateDirectory=velk\n", "\nPrivateTmp=yes\n",
-          "\nExecReload=/bin/kill -HUP $MAINPID\n"}) {
+          "\nExecReload=/bin/kill -HUP $MAINPID\n", "\nRestart=on-failure\n"}) {
         EXPECT_NE(unit->find(line), std::string::npos) << "missing " << line << " in\n" << *unit;
     }
     // Installed, never enabled: nothing to be wanted by.

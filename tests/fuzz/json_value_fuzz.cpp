@@ -1,10 +1,12 @@
-// Values in the automation server's requests (and its replies, for the client): any bytes must
-// give a value or an error code, and a value read must come back the same through the writer.
+// Values in the automation server's requests (and its replies, for the client), read within the
+// server's bounds: any bytes must give a value or an error code, and a value read must come back
+// the same through the writer.
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "automation/json_document.h"
 #include "automation/json_value.h"
 
 namespace {
@@ -48,11 +50,13 @@ velk::HRESULT ToJson(const velk::UnknownPtr& object, json& out)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const json value = json::parse(data, data + size, nullptr, false);
-    if (value.is_discarded())
-        return 0;
-    velk::Variant read;
     std::string problem;
+    const auto document = velk::ParseJsonDocument(
+        std::string_view(reinterpret_cast<const char*>(data), size), velk::JsonLimits{}, problem);
+    if (!document)
+        return 0;
+    const json& value = *document;
+    velk::Variant read;
     if (velk::SUCCEEDED(velk::JsonToVariant(value, FromJson, read, problem))) {
         json written;
         velk::Variant again;
