@@ -10,8 +10,8 @@
 // HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND); a value of another type than asked for, or a file
 // that is not a hive, HRESULT_FROM_WIN32(ERROR_INVALID_DATA); a write through a read-only key or
 // to a hive the process may not write, E_ACCESSDENIED (nothing is written); a malformed path,
-// name or value, E_INVALIDARG; a hive held by another writer beyond the busy time-out,
-// HRESULT_FROM_WIN32(ERROR_TIMEOUT).
+// name or value (one beyond the limits below included), E_INVALIDARG; a hive held by another
+// writer beyond the busy time-out, HRESULT_FROM_WIN32(ERROR_TIMEOUT).
 #pragma once
 
 #include <memory>
@@ -82,13 +82,13 @@ bool IsValidValueData(DWORD type, std::span<const std::uint8_t> data);
 // ("a key path has more than 512 levels"), or nothing when they are kept.
 //
 // A path of key names ("SOFTWARE\Velk"; "" for none) that starts depth levels below its root,
-// split into names (left incomplete when it breaks the rules). A name is not empty and holds no
-// control character.
+// split into names (left incomplete when it breaks the rules). A name is not empty, holds no
+// control character and keeps the limit above, and so does the path's depth.
 std::string_view SplitKeyPath(std::string_view path, std::size_t depth,
                               std::vector<std::string_view>& names);
-// A value name holds no zero byte ("" is the default value).
+// A value name ("" is the default value) holds no zero byte and keeps the limit above.
 std::string_view ValueNameFault(std::string_view name);
-// Data in the stored form of its type, within the size limit.
+// Data in the stored form of its type, within the size limit above.
 std::string_view ValueDataFault(DWORD type, std::span<const std::uint8_t> data);
 
 class Registry {

@@ -37,6 +37,7 @@ public:
     // A failed download, in the words of the event log; once per feed until one succeeds.
     using Report = std::function<void(const std::string& message)>;
 
+    // first_retry_ms: the wait before a failed feed's first retry (tests shorten it).
     FeedDownloader(FeedTable& table, Report report,
                    std::uint32_t first_retry_ms = kRetryIntervalMs);
     ~FeedDownloader();
