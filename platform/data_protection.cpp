@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <new>
 
+#include "platform/folder.h"
+
 namespace velk {
 
 namespace {
@@ -80,8 +82,9 @@ HRESULT ReadKey(const std::filesystem::path& path, MachineKey& key)
 HRESULT CreateKey(const std::filesystem::path& path)
 {
     const auto folder = path.parent_path();
-    std::error_code ignored;
-    std::filesystem::create_directories(folder, ignored);
+    const HRESULT created = CreateFolder(folder, false);
+    if (FAILED(created))
+        return created;
     struct stat folder_status;
     if (stat(folder.c_str(), &folder_status) != 0)
         return HResultFromErrno(errno);

@@ -1,7 +1,8 @@
 // Encrypts secrets (player and mail passwords) for the machine, as CryptProtectData does in
 // local-machine scope: whatever one account protects, the service's account can unprotect on
 // the same machine, and no other machine can. The key is a file of 32 random bytes beside the
-// machine hive, mode 0600, created on first use. Any thread; every call reads the key file.
+// machine hive, mode 0600, created on first use (with its folder, which only its owner may
+// write: see folder.h). Any thread; every call reads the key file.
 #pragma once
 
 #include <cstdint>

@@ -169,6 +169,30 @@ TEST_F(DataProtectionTest, KeyIsPrivateAndMadeOnce)
     EXPECT_EQ(FolderNames(), std::vector<std::string>{"machine.key"});
 }
 
+// The key's folder is the machine hive's: users may read the hive there, but nobody but its
+// owner may put files there (another key among them), whatever umask the creating process has.
+TEST_F(DataProtectionTest, KeyIsPrivateAndTheFoldersItMakesWritableByTheirOwnerAlone)
+{
+    const auto parent = root_ / "lib";
+    const auto folder = parent / "velk";
+    for (const mode_t mask : {0000, 0022, 0077}) {
+        SCOPED_TRACE("umask " + std::to_string(mask));
+        std::filesystem::remove_all(parent);
+        const mode_t previous = umask(mask);
+        std::vector<std::uint8_t> blob;
+        const HRESULT hr = DataProtection(folder).Protect(Bytes("a"), {}, blob);
+        umask(previous);
+        ASSERT_EQ(hr, S_OK);
+        struct stat status;
+        for (const auto& made : {parent, folder}) {
+            ASSERT_EQ(stat(made.c_str(), &status), 0);
+            EXPECT_EQ(status.st_mode & 07777, 0755u & ~mask) << made;
+        }
+        ASSERT_EQ(stat((folder / "machine.key").c_str(), &status), 0);
+        EXPECT_EQ(status.st_mode & 07777, 0600u);
+    }
+}
+
 TEST_F(DataProtectionTest, ProcessesRacingOnFirstUseShareOneKey)
 {
     constexpr int kProcesses = 6;

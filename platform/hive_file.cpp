@@ -3,9 +3,10 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
-#include <cerrno>
 #include <filesystem>
 #include <new>
+
+#include "platform/folder.h"
 
 namespace velk {
 
@@ -79,25 +80,6 @@ std::int64_t NowNs()
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
                std::chrono::system_clock::now().time_since_epoch())
         .count();
-}
-
-HRESULT ErrnoResult(int error)
-{
-    return error == EACCES || error == EPERM || error == EROFS ? E_ACCESSDENIED : E_FAIL;
-}
-
-// Creates the folder and its missing parents; the last one private when asked.
-HRESULT CreateFolder(const std::filesystem::path& folder, bool private_folder)
-{
-    std::error_code error;
-    if (std::filesystem::is_directory(folder, error))
-        return S_OK;
-    std::filesystem::create_directories(folder.parent_path(), error);
-    if (error)
-        return ErrnoResult(error.value());
-    if (mkdir(folder.c_str(), private_folder ? 0700 : 0755) != 0 && errno != EEXIST)
-        return ErrnoResult(errno);
-    return S_OK;
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "platform/reg_key.h"
 
+#include <algorithm>
 #include <atomic>
 
 #include "platform/hive_file.h"
@@ -9,30 +10,10 @@ namespace velk {
 
 namespace {
 
-std::optional<std::vector<std::string_view>> SplitKeyPath(std::string_view path)
+// Levels below its root of the key at a folded full path ("hklm\software" is one).
+std::size_t DepthOf(std::string_view full_path)
 {
-    std::vector<std::string_view> names;
-    if (path.empty())
-        return names;
-    for (;;) {
-        const auto separator = path.find('\\');
-        const auto name = path.substr(0, separator);
-        if (name.empty())
-            return std::nullopt;
-        for (const char c : name) {
-            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
-                return std::nullopt;
-        }
-        names.push_back(name);
-        if (separator == std::string_view::npos)
-            return names;
-        path.remove_prefix(separator + 1);
-    }
-}
-
-bool IsValidValueName(std::string_view name)
-{
-    return name.find('\0') == std::string_view::npos;
+    return static_cast<std::size_t>(std::count(full_path.begin(), full_path.end(), '\\'));
 }
 
 std::uint64_t NewWatchOwner()
@@ -120,17 +101,17 @@ HRESULT RegKey::OpenFrom(std::shared_ptr<HiveFile> file, std::int64_t from, std:
                          std::string_view path, RegAccess access, bool create)
 {
     Close();
-    const auto names = SplitKeyPath(path);
-    if (!names)
+    std::vector<std::string_view> names;
+    if (!SplitKeyPath(path, DepthOf(from_path), names).empty())
         return E_INVALIDARG;
     if (access == RegAccess::All && file->read_only())
         return E_ACCESSDENIED;
     std::int64_t id = 0;
     const HRESULT hr =
-        create ? file->CreateKey(from, from_path, *names, id) : file->FindKey(from, *names, id);
+        create ? file->CreateKey(from, from_path, names, id) : file->FindKey(from, names, id);
     if (FAILED(hr))
         return hr;
-    for (const auto name : *names) {
+    for (const auto name : names) {
         from_path += '\\';
         from_path += FoldCase(name);
     }
@@ -232,7 +213,7 @@ HRESULT RegKey::SetValue(std::string_view name, DWORD type, std::span<const std:
     const HRESULT hr = CheckWrite();
     if (FAILED(hr))
         return hr;
-    if (!IsValidValueName(name) || !IsValidValueData(type, data))
+    if (!ValueNameFault(name).empty() || !ValueDataFault(type, data).empty())
         return E_INVALIDARG;
     return file_->SetValue(id_, path_, name, type, data);
 }
@@ -274,10 +255,10 @@ HRESULT RegKey::DeleteSubKey(std::string_view path)
     const HRESULT hr = CheckWrite();
     if (FAILED(hr))
         return hr;
-    const auto names = SplitKeyPath(path);
-    if (!names || names->empty())
+    std::vector<std::string_view> names;
+    if (!SplitKeyPath(path, DepthOf(path_), names).empty() || names.empty())
         return E_INVALIDARG;
-    return file_->DeleteKey(id_, path_, *names, false);
+    return file_->DeleteKey(id_, path_, names, false);
 }
 
 HRESULT RegKey::DeleteTree(std::string_view path)
@@ -285,10 +266,10 @@ HRESULT RegKey::DeleteTree(std::string_view path)
     const HRESULT hr = CheckWrite();
     if (FAILED(hr))
         return hr;
-    const auto names = SplitKeyPath(path);
-    if (!names || names->empty())
+    std::vector<std::string_view> names;
+    if (!SplitKeyPath(path, DepthOf(path_), names).empty() || names.empty())
         return E_INVALIDARG;
-    return file_->DeleteKey(id_, path_, *names, true);
+    return file_->DeleteKey(id_, path_, names, true);
 }
 
 HRESULT RegKey::GetLastWriteTime(std::chrono::system_clock::time_point& time) const

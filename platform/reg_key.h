@@ -36,7 +36,8 @@ public:
 
     // Paths are backslash-separated key names below the root or the parent ("" is the root or
     // the parent itself). A name is not empty and holds no control character; names compare
-    // without regard to ASCII case and keep the spelling they were created with.
+    // without regard to ASCII case and keep the spelling they were created with. A path that
+    // breaks the rules or the limits of registry.h (name length, depth) is E_INVALIDARG.
     HRESULT Open(Hive hive, std::string_view path, RegAccess access = RegAccess::Read);
     HRESULT Open(const RegKey& parent, std::string_view path, RegAccess access = RegAccess::Read);
     // Opens the key with all access, creating it and any missing keys above it.
@@ -57,8 +58,9 @@ public:
     HRESULT QueryDWORDValue(std::string_view name, DWORD& value) const;
     HRESULT QueryBinaryValue(std::string_view name, std::vector<std::uint8_t>& value) const;
 
-    // data in the stored form of its type (registry.h); E_INVALIDARG otherwise, or when the
-    // name holds a zero byte.
+    // data in the stored form of its type (registry.h); E_INVALIDARG otherwise, when the name
+    // holds a zero byte, or for a name or data beyond the limits of registry.h (nothing is
+    // written then).
     HRESULT SetValue(std::string_view name, DWORD type, std::span<const std::uint8_t> data);
     HRESULT SetStringValue(std::string_view name, std::string_view value);
     // E_INVALIDARG for an empty string or one with a zero byte: it could not be read back.

@@ -164,6 +164,81 @@ TEST_F(RegKeyTest, MalformedPathsNamesAndDataAreRefused)
     EXPECT_TRUE(values.empty());
 }
 
+// count copies of text.
+std::string Repeated(std::string_view text, std::size_t count)
+{
+    std::string out;
+    for (std::size_t i = 0; i < count; ++i)
+        out += text;
+    return out;
+}
+
+// A path of levels names, the first one first and every other one "x".
+std::string Levels(const std::string& first, std::size_t levels)
+{
+    return first + Repeated("\\x", levels - 1);
+}
+
+TEST_F(RegKeyTest, NamesDepthAndValueSizesFollowTheSystemsLimits)
+{
+    constexpr std::size_t kMiB = std::size_t{1} << 20;
+    RegKey key;
+    ASSERT_EQ(key.Create(Hive::LocalMachine, "Limits"), S_OK);
+    ASSERT_EQ(key.SetBinaryValue("Big", Bytes(kMiB, 0)), S_OK);
+    const std::string two_byte = "\xC3\x9C";       // one character, one UTF-16 unit
+    const std::string astral = "\xF0\x9F\x8E\xB5"; // one character, two UTF-16 units
+    struct Case {
+        const char* what;
+        std::function<HRESULT()> act;
+        HRESULT expected;
+    };
+    const Case kCases[] = {
+        {"key name of 255 characters", [&] { return RegKey().Create(key, std::string(255, 'k')); },
+         S_OK},
+        {"key name of 256 characters", [&] { return RegKey().Create(key, std::string(256, 'l')); },
+         E_INVALIDARG},
+        {"key name of 255 two-byte characters",
+         [&] { return RegKey().Create(key, Repeated(two_byte, 255)); }, S_OK},
+        {"key name of 128 characters of two UTF-16 units",
+         [&] { return RegKey().Create(key, Repeated(astral, 128)); }, E_INVALIDARG},
+        {"key name over the limit, opened",
+         [&] { return RegKey().Open(key, std::string(256, 'k')); }, E_INVALIDARG},
+        {"key 512 levels below the root",
+         [&] { return RegKey().Create(Hive::LocalMachine, Levels("Deep", 512)); }, S_OK},
+        {"key 513 levels below the root",
+         [&] { return RegKey().Create(Hive::LocalMachine, Levels("Deeper", 513)); }, E_INVALIDARG},
+        {"key 513 levels below the root, from a key one level down",
+         [&] { return RegKey().Create(key, Levels("Deeper", 512)); }, E_INVALIDARG},
+        {"key 513 levels below the root, opened",
+         [&] { return RegKey().Open(Hive::LocalMachine, Levels("Deep", 513)); }, E_INVALIDARG},
+        {"value name of 16383 characters",
+         [&] { return key.SetStringValue(std::string(16383, 'v'), "x"); }, S_OK},
+        {"value name of 16384 characters",
+         [&] { return key.SetStringValue(std::string(16384, 'w'), "x"); }, E_INVALIDARG},
+        {"value of 1 MiB", [&] { return key.SetBinaryValue("Blob", Bytes(kMiB, 1)); }, S_OK},
+        {"value of 1 MiB and a byte, over one of 1 MiB",
+         [&] { return key.SetBinaryValue("Big", Bytes(kMiB + 1, 2)); }, E_INVALIDARG},
+        {"string of 1 MiB and a byte",
+         [&] { return key.SetStringValue("Text", std::string(kMiB + 1, 's')); }, E_INVALIDARG},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(c.act(), c.expected);
+    }
+
+    // What was refused left nothing behind, not even a first level or an old value changed.
+    RegKey deeper;
+    EXPECT_EQ(deeper.Open(Hive::LocalMachine, "Deeper"), kNotFound);
+    EXPECT_EQ(Subkeys(key),
+              (std::vector<std::string>{std::string(255, 'k'), Repeated(two_byte, 255)}));
+    Bytes big;
+    ASSERT_EQ(key.QueryBinaryValue("Big", big), S_OK);
+    EXPECT_EQ(big, Bytes(kMiB, 0));
+    std::vector<RegValueInfo> values;
+    ASSERT_EQ(key.EnumValues(values), S_OK);
+    EXPECT_EQ(values.size(), 3u) << "Big, Blob and the longest name";
+}
+
 TEST_F(RegKeyTest, DeleteSubKeyNeedsALeafAndDeleteTreeTakesEverything)
 {
     RegKey leaf;

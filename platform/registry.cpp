@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdlib>
 
+#include "platform/encoding.h"
 #include "platform/hive_file.h"
 #include "platform/registry_watcher.h"
 
@@ -45,6 +46,24 @@ std::string HomeFolder()
     if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found)
         return found->pw_dir;
     return "/";
+}
+
+// More than limit characters, in UTF-16 units: each comes from one to three bytes of UTF-8
+// (a character of four bytes gives two), so most texts are told by their size alone.
+bool HasMoreCharsThan(std::string_view text, std::size_t limit)
+{
+    if (text.size() <= limit)
+        return false;
+    if (text.size() > 3 * limit)
+        return true;
+    return Utf8ToUtf16(text).size() > limit;
+}
+
+bool IsValidKeyName(std::string_view name)
+{
+    return !name.empty() && std::none_of(name.begin(), name.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+    });
 }
 
 } // namespace
@@ -132,6 +151,48 @@ bool IsValidValueData(DWORD type, std::span<const std::uint8_t> data)
     default:
         return true;
     }
+}
+
+std::string_view SplitKeyPath(std::string_view path, std::size_t depth,
+                              std::vector<std::string_view>& names)
+{
+    names.clear();
+    if (path.empty())
+        return {};
+    for (;;) {
+        const auto separator = path.find('\\');
+        const auto name = path.substr(0, separator);
+        if (name.empty() && separator == std::string_view::npos)
+            return "a key path must not end with \\";
+        if (!IsValidKeyName(name))
+            return "a key name must not be empty or hold control characters";
+        if (HasMoreCharsThan(name, kMaxKeyNameChars))
+            return "a key name has more than 255 characters";
+        if (depth + names.size() >= kMaxKeyDepth)
+            return "a key path has more than 512 levels";
+        names.push_back(name);
+        if (separator == std::string_view::npos)
+            return {};
+        path.remove_prefix(separator + 1);
+    }
+}
+
+std::string_view ValueNameFault(std::string_view name)
+{
+    if (name.find('\0') != std::string_view::npos)
+        return "a value name must not hold \\x00";
+    if (HasMoreCharsThan(name, kMaxValueNameChars))
+        return "a value name has more than 16383 characters";
+    return {};
+}
+
+std::string_view ValueDataFault(DWORD type, std::span<const std::uint8_t> data)
+{
+    if (data.size() > kMaxValueBytes)
+        return "a value has more than 1048576 bytes";
+    if (!IsValidValueData(type, data))
+        return "the data is not in the stored form of its type";
+    return {};
 }
 
 Registry::Registry() = default;

@@ -10,8 +10,8 @@
 // HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND); a value of another type than asked for, or a file
 // that is not a hive, HRESULT_FROM_WIN32(ERROR_INVALID_DATA); a write through a read-only key or
 // to a hive the process may not write, E_ACCESSDENIED (nothing is written); a malformed path,
-// name or value, E_INVALIDARG; a hive held by another writer beyond the busy time-out,
-// HRESULT_FROM_WIN32(ERROR_TIMEOUT).
+// name or value (one beyond the limits below included), E_INVALIDARG; a hive held by another
+// writer beyond the busy time-out, HRESULT_FROM_WIN32(ERROR_TIMEOUT).
 #pragma once
 
 #include <memory>
@@ -38,6 +38,15 @@ constexpr DWORD REG_SZ = 1;
 constexpr DWORD REG_BINARY = 3;
 constexpr DWORD REG_DWORD = 4;
 constexpr DWORD REG_MULTI_SZ = 7;
+
+// The system's limits on keys and values; characters are counted as the system counts them, in
+// UTF-16 units. A value holds at most 1 MiB, the limit of the system's standard hive format:
+// every reader loads a value whole (and an export a whole tree of them), and the largest values
+// the suite writes (a renderer's state, a player's parameters) take a few kilobytes.
+constexpr std::size_t kMaxKeyNameChars = 255;
+constexpr std::size_t kMaxKeyDepth = 512; // levels below a root
+constexpr std::size_t kMaxValueNameChars = 16383;
+constexpr std::size_t kMaxValueBytes = std::size_t{1} << 20;
 
 // A value as enumeration reports it.
 struct RegValueInfo {
@@ -68,6 +77,19 @@ std::optional<std::vector<std::uint8_t>> EncodeMultiString(std::span<const std::
 std::optional<std::vector<std::string>> DecodeMultiString(std::span<const std::uint8_t> data);
 // True when data has the stored form of its type (REG_DWORD and REG_MULTI_SZ are checked).
 bool IsValidValueData(DWORD type, std::span<const std::uint8_t> data);
+
+// The rules of names and values. Each check gives what breaks them in words for a message
+// ("a key path has more than 512 levels"), or nothing when they are kept.
+//
+// A path of key names ("SOFTWARE\Velk"; "" for none) that starts depth levels below its root,
+// split into names (left incomplete when it breaks the rules). A name is not empty, holds no
+// control character and keeps the limit above, and so does the path's depth.
+std::string_view SplitKeyPath(std::string_view path, std::size_t depth,
+                              std::vector<std::string_view>& names);
+// A value name ("" is the default value) holds no zero byte and keeps the limit above.
+std::string_view ValueNameFault(std::string_view name);
+// Data in the stored form of its type, within the size limit above.
+std::string_view ValueDataFault(DWORD type, std::span<const std::uint8_t> data);
 
 class Registry {
 public:

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -29,8 +30,9 @@ inline std::filesystem::path ProgramFolder()
     return std::filesystem::read_symlink("/proc/self/exe").parent_path();
 }
 
-// Runs argv (the first element a path) with the test's environment and waits for it.
-inline ProgramResult RunProgram(const std::vector<std::string>& argv)
+// Runs argv (the first element a path) with the test's environment and input on its standard
+// input (small enough for a pipe's buffer), and waits for it.
+inline ProgramResult RunProgram(const std::vector<std::string>& argv, const std::string& input = {})
 {
     std::vector<char*> args;
     for (const auto& arg : argv)
@@ -39,16 +41,31 @@ inline ProgramResult RunProgram(const std::vector<std::string>& argv)
 
     ProgramResult result;
     int pipe_fds[2];
+    int input_fds[2];
     if (pipe2(pipe_fds, O_CLOEXEC) != 0)
         return result;
+    if (pipe2(input_fds, O_CLOEXEC) != 0) {
+        close(pipe_fds[0]);
+        close(pipe_fds[1]);
+        return result;
+    }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, input_fds[0], 0);
     posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], 1);
     posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], 2);
     pid_t pid = -1;
     const int spawned = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(pipe_fds[1]);
+    close(input_fds[0]);
+    if (spawned == 0 && !input.empty()) {
+        // A program that ends before reading its input must not take the test with it.
+        const auto previous = signal(SIGPIPE, SIG_IGN);
+        (void)!write(input_fds[1], input.data(), input.size());
+        signal(SIGPIPE, previous);
+    }
+    close(input_fds[1]);
     if (spawned == 0) {
         char buffer[4096];
         ssize_t size;

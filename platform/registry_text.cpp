@@ -192,13 +192,6 @@ std::string ValueName(std::string_view name)
     return out;
 }
 
-bool IsValidKeyName(std::string_view name)
-{
-    return !name.empty() && std::none_of(name.begin(), name.end(), [](char c) {
-        return IsControl(static_cast<unsigned char>(c));
-    });
-}
-
 // Reads the lines of a text file one by one, and reports faults with the line's number.
 class Parser {
 public:
@@ -274,16 +267,9 @@ private:
             return Fail("the key path must start with HKLM, HKCR or HKCU");
         if (parsed->path.empty() && key.remove)
             return Fail("a root key cannot be deleted");
-        for (auto names = parsed->path; !names.empty();) {
-            const auto separator = names.find('\\');
-            if (!IsValidKeyName(names.substr(0, separator)))
-                return Fail("a key name must not be empty or hold control characters");
-            if (separator == std::string_view::npos)
-                break;
-            names.remove_prefix(separator + 1);
-            if (names.empty())
-                return Fail("a key path must not end with \\");
-        }
+        std::vector<std::string_view> names;
+        if (const auto fault = SplitKeyPath(parsed->path, 0, names); !fault.empty())
+            return Fail(std::string(fault));
         key.hive = parsed->hive;
         key.path = std::string(parsed->path);
         return true;
@@ -297,8 +283,8 @@ private:
                 return false;
             if (value.name.empty())
                 return Fail("the default value is written @, not \"\"");
-            if (value.name.find('\0') != std::string::npos)
-                return Fail("a value name must not hold \\x00");
+            if (const auto fault = ValueNameFault(value.name); !fault.empty())
+                return Fail(std::string(fault));
         }
         if (!ConsumePrefix(text, "="))
             return Fail("expected = after the value name");
@@ -306,6 +292,10 @@ private:
             return false;
         if (!text.empty())
             return Fail("unexpected text after the value");
+        if (value.remove)
+            return true;
+        if (const auto fault = ValueDataFault(value.type, value.data); !fault.empty())
+            return Fail(std::string(fault));
         return true;
     }
 

@@ -30,8 +30,10 @@
 //   string   = DQUOTE *( byte | escape ) DQUOTE  escapes: \" \\ \n \r \t \xHH (any byte);
 //                                                bytes below 0x20 and 0x7F only as escapes
 //
-// Hex digits are of either case. The writer escapes bytes that are not valid UTF-8 as \xHH, so
-// its output is valid UTF-8 whatever the data; the parser takes other bytes as they are.
+// Names, depth and value sizes keep the limits of registry.h: a file beyond them is refused like
+// any other fault. Hex digits are of either case. The writer escapes bytes that are not valid UTF-8
+// as \xHH, so its output is valid UTF-8 whatever the data; the parser takes other bytes as they
+// are.
 #pragma once
 
 #include <cstdint>

@@ -167,6 +167,68 @@ TEST(RegistryText, FaultsAreReportedWithTheirLine)
     }
 }
 
+// A file of one section at path with the value lines given.
+std::string OneSection(const std::string& path, const std::string& values = "")
+{
+    return "Velk Registry 1\n[HKLM\\" + path + "]\n" + values;
+}
+
+std::string DeepPath(std::size_t levels)
+{
+    std::string path = "a";
+    for (std::size_t i = 1; i < levels; ++i)
+        path += "\\a";
+    return path;
+}
+
+TEST(RegistryText, NamesDepthAndValueSizesBeyondTheLimitsAreReportedWithTheirLine)
+{
+    constexpr std::size_t kMiB = std::size_t{1} << 20;
+    const std::string mebibyte_hex = "00" + [&] {
+        std::string more;
+        more.reserve(3 * kMiB);
+        for (std::size_t i = 1; i < kMiB; ++i)
+            more += ",00";
+        return more;
+    }();
+    struct Case {
+        std::string what;
+        std::string text;
+        const char* error; // none when the file parses
+    };
+    const Case kCases[] = {
+        {"255 characters", OneSection(std::string(255, 'k')), nullptr},
+        {"256 characters", OneSection("a\\" + std::string(256, 'k')),
+         "line 2: a key name has more than 255 characters"},
+        {"512 levels", OneSection(DeepPath(512)), nullptr},
+        {"513 levels", OneSection(DeepPath(513)), "line 2: a key path has more than 512 levels"},
+        {"513 levels deleted", "Velk Registry 1\n[-HKLM\\" + DeepPath(513) + "]\n",
+         "line 2: a key path has more than 512 levels"},
+        {"value name of 16383", OneSection("a", '"' + std::string(16383, 'v') + "\"=\"x\"\n"),
+         nullptr},
+        {"value name of 16384", OneSection("a", "@=\"x\"\n\"" + std::string(16384, 'v') + "\"=-\n"),
+         "line 4: a value name has more than 16383 characters"},
+        {"value of 1 MiB", OneSection("a", "\"v\"=hex:" + mebibyte_hex + "\n"), nullptr},
+        {"value of 1 MiB and a byte", OneSection("a", "\"v\"=hex(3):" + mebibyte_hex + ",00\n"),
+         "line 3: a value has more than 1048576 bytes"},
+        {"string of 1 MiB and a byte",
+         OneSection("a", "@=dword:1\n@=\"" + std::string(kMiB + 1, 's') + "\"\n"),
+         "line 4: a value has more than 1048576 bytes"},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.what);
+        std::vector<RegTextKey> keys;
+        std::string error;
+        const HRESULT hr = ParseRegistryText(c.text, keys, error);
+        if (!c.error) {
+            EXPECT_EQ(hr, S_OK) << error;
+            continue;
+        }
+        EXPECT_EQ(hr, E_INVALIDARG);
+        EXPECT_EQ(error, c.error);
+    }
+}
+
 using RegistryTextImport = RegistryFixture;
 
 TEST_F(RegistryTextImport, ExportOfAnImportGivesTheSameKeysWithStoredNames)

@@ -37,11 +37,14 @@ constexpr std::string_view kBadServiceRequest = "Bad service request";
 constexpr std::string_view kHandlerNotInstalled = "Handler not installed";
 constexpr std::string_view kNoEndpoint = "The automation endpoint could not be opened: ";
 
-constexpr std::string_view kUsage = R"(Usage: velk [-RegServer | -Service | -UnregServer]
+constexpr std::string_view kUsage =
+    R"(Usage: velk [-RegServer | -Service | -UnregServer | -SetToken]
   (none)        run: as the service when registered as one, otherwise as a plain server
   -RegServer    register as a plain local server (removing the service if installed)
   -Service      register as the service and install the systemd unit velk.service
   -UnregServer  remove the registration and the service
+  -SetToken     store the automation endpoint's token, read from standard input, protected
+                for the machine (empty input: no token); the service reads it when it starts
 Switches start with "-", "--" or "/" and are compared without regard to case.
 )";
 
@@ -83,7 +86,8 @@ CVelkModule::ParseCommandLine(std::span<const std::string_view> args)
     };
     constexpr Switch kSwitches[] = {{"RegServer", Action::RegServer},
                                     {"UnregServer", Action::UnregServer},
-                                    {"Service", Action::Service}};
+                                    {"Service", Action::Service},
+                                    {"SetToken", Action::SetToken}};
     for (const auto& candidate : kSwitches) {
         if (EqualsIgnoringCase(word, candidate.name))
             return candidate.action;
@@ -119,6 +123,9 @@ int CVelkModule::Main(std::span<const std::string_view> args)
             break;
         case Action::UnregServer:
             hr = UnregisterServer();
+            break;
+        case Action::SetToken:
+            hr = SetAutomationToken(std::cin, messages_);
             break;
         }
     } catch (const std::bad_alloc&) {
@@ -202,9 +209,11 @@ HRESULT CVelkModule::Run()
     std::shared_ptr<IVelkDataService> root = std::make_shared<CVelkDataService>();
     hr = root->Initialize();
     if (SUCCEEDED(hr)) {
-        AutomationServer endpoint(apartment, root, AutomationOptions());
+        AutomationServer::Options options;
+        const HRESULT read = AutomationOptions(options);
+        AutomationServer endpoint(apartment, root, std::move(options));
         // Without its endpoint the service still finds players and runs their providers.
-        if (const HRESULT served = endpoint.Start(); FAILED(served))
+        if (const HRESULT served = SUCCEEDED(read) ? endpoint.Start() : read; FAILED(served))
             EventLog::ReportText(EventLogType::Error,
                                  std::string(kNoEndpoint) + HResultMessage(served));
         notifier.Notify("READY=1");
@@ -226,15 +235,14 @@ HRESULT CVelkModule::Run()
     return hr;
 }
 
-AutomationServer::Options CVelkModule::AutomationOptions()
+HRESULT CVelkModule::AutomationOptions(AutomationServer::Options& options)
 {
-    AutomationServer::Options options = ReadAutomationOptions();
     // Each client session of the endpoint keeps the plain server running.
     options.on_client_opened = [this] { locks_.Lock(); };
     options.on_client_closed = [this] { locks_.Unlock(); };
     options.event_tables.emplace("IVelkDataService", CVelkDataService::EventTable());
     options.event_tables.emplace("IRCPSession", CRCPSession::EventTable());
-    return options;
+    return ReadAutomationOptions(options);
 }
 
 HRESULT CVelkModule::Loop(Apartment& apartment, ControlSignals& signals,

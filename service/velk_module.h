@@ -24,7 +24,7 @@ class IVelkDataService;
 
 class CVelkModule {
 public:
-    enum class Action { Run, RegServer, UnregServer, Service };
+    enum class Action { Run, RegServer, UnregServer, Service, SetToken };
 
     // Plain-server mode: quiet time after the last external lock before the process ends.
     static constexpr std::uint32_t kShutdownDelayMs = 5000;
@@ -34,8 +34,8 @@ public:
                 std::uint32_t shutdown_delay_ms = kShutdownDelayMs);
 
     // The action for the arguments after the program name: none is Run, or exactly one of
-    // "RegServer", "UnregServer", "Service" after "-", "--" or "/", in any case. nullopt for
-    // anything else.
+    // "RegServer", "UnregServer", "Service", "SetToken" after "-", "--" or "/", in any case.
+    // nullopt for anything else.
     static std::optional<Action> ParseCommandLine(std::span<const std::string_view> args);
     // The running program's absolute path.
     static std::filesystem::path ProgramPath();
@@ -60,8 +60,9 @@ public:
     long Unlock() { return locks_.Unlock(); }
 
 private:
-    // The endpoint's settings, with the external locks of its client sessions.
-    AutomationServer::Options AutomationOptions();
+    // The endpoint's settings, with the external locks of its client sessions; a failure when
+    // they cannot be read (automation_endpoint.h).
+    HRESULT AutomationOptions(AutomationServer::Options& options);
     // The main loop: tasks, control signals and the lock monitor's quit, until stop.
     HRESULT Loop(Apartment& apartment, ControlSignals& signals,
                  const std::shared_ptr<IVelkDataService>& root);

@@ -26,6 +26,8 @@ TEST(VelkModuleCommandLine, SwitchesTakeAnyPrefixAndCase)
         {{"-Service"}, Action::Service},
         {{"/Service"}, Action::Service},
         {{"--service"}, Action::Service},
+        {{"-SetToken"}, Action::SetToken},
+        {{"--settoken"}, Action::SetToken},
         // Anything else is refused rather than guessed at.
         {{"RegServer"}, std::nullopt},
         {{"---RegServer"}, std::nullopt},

@@ -2,6 +2,8 @@
 // unit folder, and both run modes started, signalled and stopped.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -10,8 +12,10 @@
 
 #include <chrono>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
+#include "automation/automation_client.h"
 #include "platform/reg_key.h"
 #include "platform/registry_test_fixture.h"
 #include "platform/registry_text.h"
@@ -602,6 +606,67 @@ TEST_F(VelkProgramTest, PlainServerShowsEventLogLinesOnTheConsole)
         << velk.output();
     velk.Signal(SIGINT);
     EXPECT_EQ(velk.WaitExit(), 0) << velk.output();
+}
+
+// A port on 127.0.0.1 that was free a moment ago.
+std::uint16_t FreePort()
+{
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    std::uint16_t port = 0;
+    if (fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0)
+        port = ntohs(address.sin_port);
+    if (fd >= 0)
+        close(fd);
+    return port;
+}
+
+// The administrator stores the endpoint's token with velk -SetToken: the machine hive, which
+// every user reads, holds it only sealed with the machine key, and the service asks every
+// client for it. A token stored as text by hand still counts, and the service warns of it.
+TEST_F(VelkProgramTest, SetTokenKeepsTheTokenFromReadersOfTheHiveAndTheServiceAsksForIt)
+{
+    const std::uint16_t port = FreePort();
+    ASSERT_NE(port, 0);
+    RegKey key;
+    ASSERT_EQ(key.Create(Hive::LocalMachine, "SOFTWARE\\Velk\\DataServer"), S_OK);
+    ASSERT_EQ(key.SetDWORDValue("AutomationPort", port), S_OK);
+    const auto stored = RunProgram({BuiltVelk().string(), "-SetToken"}, "s3cret-token\n");
+    ASSERT_EQ(stored.status, 0) << stored.output;
+    EXPECT_EQ(stored.output, "");
+    std::ifstream hive(folder() / "machine.db", std::ios::binary);
+    const std::string hive_bytes{std::istreambuf_iterator<char>(hive), {}};
+    EXPECT_EQ(hive_bytes.find("s3cret-token"), std::string::npos);
+
+    struct Case {
+        const char* what;
+        bool plain; // stored as text: the service warns of it on its console
+    };
+    const Case kCases[] = {{"protected", false}, {"plain", true}};
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.what);
+        if (c.plain) {
+            ASSERT_EQ(key.SetStringValue("AutomationToken", "s3cret-token"), S_OK);
+        }
+        VelkProcess velk;
+        std::filesystem::remove(folder() / "notify");
+        ASSERT_TRUE(velk.Start(BuiltVelk(), folder(), false));
+        ASSERT_EQ(velk.WaitNotification(), "READY=1") << velk.output();
+        std::shared_ptr<AutomationClient> client;
+        EXPECT_EQ(AutomationClient::Connect("127.0.0.1", port, "", client), E_ACCESSDENIED);
+        EXPECT_EQ(AutomationClient::Connect("127.0.0.1", port, "wrong", client), E_ACCESSDENIED);
+        EXPECT_EQ(AutomationClient::Connect("127.0.0.1", port, "s3cret-token", client), S_OK);
+        client.reset();
+        velk.Signal(SIGTERM);
+        EXPECT_EQ(velk.WaitExit(), 0) << velk.output();
+        const bool warned = velk.output().find("stored as plain text, which every local user "
+                                               "can read") != std::string::npos;
+        EXPECT_EQ(warned, c.plain) << velk.output();
+    }
 }
 
 } // namespace

@@ -1,7 +1,6 @@
 #include "providers/rss/feed_downloader.h"
 
 #include "platform/reg_key.h"
-#include "providers/rss/feed_fetch.h"
 
 namespace velk {
 
@@ -22,8 +21,8 @@ bool WatchFeedList(RegKey& key, Event& changed)
 
 } // namespace
 
-FeedDownloader::FeedDownloader(FeedTable& table, Report report)
-    : table_(table), report_(std::move(report))
+FeedDownloader::FeedDownloader(FeedTable& table, Report report, std::uint32_t first_retry_ms)
+    : table_(table), report_(std::move(report)), first_retry_ms_(first_retry_ms)
 {
 }
 
@@ -98,14 +97,8 @@ void FeedDownloader::UpdateTimers()
             feed_timers_.erase(found);
             continue;
         }
-        std::weak_ptr<FeedRecord> weak = record;
-        const auto id = timers_->CreateTimer(
-            [this, weak] {
-                if (auto live = weak.lock())
-                    Queue(live);
-            },
-            0, kRetryIntervalMs);
-        kept.emplace(record->guid(), FeedTimer{record, id});
+        kept.emplace(record->guid(),
+                     FeedTimer{record, SetTimer(record, 0), FeedRetry(first_retry_ms_)});
     }
     // What is left belongs to feeds that have gone or have been replaced.
     for (const auto& [guid, timer] : feed_timers_)
@@ -115,6 +108,18 @@ void FeedDownloader::UpdateTimers()
     lock.unlock();
     for (const auto id : gone)
         timers_->DeleteTimer(id);
+}
+
+TimerQueue::TimerId FeedDownloader::SetTimer(const std::shared_ptr<FeedRecord>& record,
+                                             std::uint32_t due_ms)
+{
+    std::weak_ptr<FeedRecord> weak = record;
+    return timers_->CreateTimer(
+        [this, weak] {
+            if (auto live = weak.lock())
+                Queue(live);
+        },
+        due_ms, 0);
 }
 
 void FeedDownloader::Queue(const std::shared_ptr<FeedRecord>& record)
@@ -140,30 +145,41 @@ void FeedDownloader::Work()
             record = std::move(queue_.front());
             queue_.pop_front();
         }
-        Download(record);
+        const FetchOutcome outcome = FetchFeed(*record, &stop_);
+        // Stopping: what was under way says nothing of the feed.
+        const bool stopped = stop_.IsSet();
+        if (!stopped)
+            ReportOutcome(*record, outcome);
+        // No longer pending before its timer is set again: a timer due at once finds it free.
         std::lock_guard lock(mutex_);
         pending_.erase(record.get());
+        if (!stopped)
+            ScheduleNext(record, outcome);
     }
 }
 
-void FeedDownloader::Download(const std::shared_ptr<FeedRecord>& record)
+void FeedDownloader::ReportOutcome(FeedRecord& record, const FetchOutcome& outcome)
 {
-    const FetchOutcome outcome = FetchFeed(*record, &stop_);
-    // Stopping: what was under way says nothing of the feed.
-    if (stop_.IsSet())
-        return;
-    if (outcome.error) {
-        if (!record->error_reported.exchange(true) && report_)
-            report_(*outcome.error);
+    if (!outcome.error) {
+        record.error_reported = false;
         return;
     }
-    record->error_reported = false;
-    if (!outcome.interval_ms)
-        return;
-    std::lock_guard lock(mutex_);
+    if (!record.error_reported.exchange(true) && report_)
+        report_(*outcome.error);
+}
+
+void FeedDownloader::ScheduleNext(const std::shared_ptr<FeedRecord>& record,
+                                  const FetchOutcome& outcome)
+{
     auto found = feed_timers_.find(record->guid());
-    if (!stopping_ && found != feed_timers_.end() && found->second.record == record)
-        timers_->ChangeTimer(found->second.id, *outcome.interval_ms, *outcome.interval_ms);
+    // A feed that has gone or been replaced meanwhile has no timer of its own any more.
+    if (stopping_ || found == feed_timers_.end() || found->second.record != record)
+        return;
+    FeedRetry& retry = found->second.retry;
+    const std::uint32_t due_ms =
+        outcome.error ? retry.Failed(outcome.failure)
+                      : retry.Downloaded(outcome.interval_ms.value_or(kDefaultFeedIntervalMs));
+    found->second.id = SetTimer(record, due_ms);
 }
 
 } // namespace velk

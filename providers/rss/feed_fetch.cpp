@@ -20,12 +20,13 @@ constexpr DWORD kFlagsDownloaded = 1;
 // 100-nanosecond intervals between 1 January 1601 and 1 January 1970 (UTC).
 constexpr std::uint64_t kFileTimeEpochOffset = 116444736000000000ULL;
 
-std::string FailureMessage(const std::string& url, const std::string& reason, HRESULT code)
+FetchOutcome Failure(const std::string& url, const std::string& reason, HRESULT code)
 {
     char number[24];
     std::snprintf(number, sizeof number, "%ld", static_cast<long>(static_cast<std::int32_t>(code)));
-    return "Failed to load feed " + url + ". The error returned was " + reason + " (" + number +
-           ")";
+    std::string message =
+        "Failed to load feed " + url + ". The error returned was " + reason + " (" + number + ")";
+    return {std::nullopt, std::move(message), code};
 }
 
 std::vector<std::uint8_t> FileTimeNow()
@@ -100,15 +101,13 @@ FetchOutcome FetchFeed(FeedRecord& record, const Event* cancel)
     if (hr == E_ABORT)
         return {};
     if (FAILED(hr))
-        return {std::nullopt, FailureMessage(request.url, error, hr)};
+        return Failure(request.url, error, hr);
     if (response.status != kHttpOk)
-        return {std::nullopt, FailureMessage(request.url,
-                                             "HTTP status " + std::to_string(response.status), E_FAIL)};
+        return Failure(request.url, "HTTP status " + std::to_string(response.status), E_FAIL);
     std::unique_ptr<XmlDocument> parsed;
     hr = XmlDocument::Parse(response.body, parsed);
     if (FAILED(hr))
-        return {std::nullopt,
-                FailureMessage(request.url, "a document that is not well-formed XML", hr)};
+        return Failure(request.url, "a document that is not well-formed XML", hr);
 
     std::map<std::string, std::string> namespaces;
     std::string declarations;
@@ -126,7 +125,7 @@ FetchOutcome FetchFeed(FeedRecord& record, const Event* cancel)
         record.Replace(std::move(fetched));
         NoteDownload(record);
     }
-    return {schedule.interval_ms, std::nullopt};
+    return {schedule.interval_ms, std::nullopt, S_OK};
 }
 
 } // namespace velk

@@ -17,8 +17,9 @@ namespace velk {
 struct FetchOutcome {
     // When to fetch again: from the feed after a download, none otherwise.
     std::optional<std::uint32_t> interval_ms;
-    // What went wrong, as the event log says it; none after a download.
+    // What went wrong, as the event log says it, and its code; none (S_OK) after a download.
     std::optional<std::string> error;
+    HRESULT failure = S_OK;
 };
 
 // Setting cancel (when given) ends a download under way early: neither outcome is set then.

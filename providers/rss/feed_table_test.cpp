@@ -4,11 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <mutex>
 #include <thread>
 
 #include "platform/class_registry.h"
+#include "platform/http_get.h"
 #include "platform/registry_test_fixture.h"
+#include "platform/stream.h"
 #include "providers/rss/feed_downloader.h"
 #include "providers/rss/feed_fetch.h"
 #include "providers/rss/testdata/feed_server.h"
@@ -161,16 +165,20 @@ TEST_F(FeedsTest, FailedDownloadSaysWhatWentWrong)
 {
     server_.Serve("/broken", {200, "text/xml", "<rss><channel>"});
     server_.Serve("/denied", {403, "text/html", "no"});
+    server_.Serve("/huge", {200, "text/xml", std::string(HttpRequest().max_body_bytes + 1, ' ')});
     struct Case {
         const char* name;
         std::string url;
         std::string reason;
+        HRESULT code;
     };
     const Case kCases[] = {
-        {"missing", server_.Url("/missing"), "HTTP status 404 (-2147467259)"},
-        {"denied", server_.Url("/denied"), "HTTP status 403 (-2147467259)"},
-        {"not XML", server_.Url("/broken"), "a document that is not well-formed XML (-2147024809)"},
-        {"no server", "http://127.0.0.1:1/feed", ""},
+        {"missing", server_.Url("/missing"), "HTTP status 404 (-2147467259)", E_FAIL},
+        {"denied", server_.Url("/denied"), "HTTP status 403 (-2147467259)", E_FAIL},
+        {"not XML", server_.Url("/broken"), "a document that is not well-formed XML (-2147024809)",
+         E_INVALIDARG},
+        {"no server", "http://127.0.0.1:1/feed", "", HRESULT_FROM_WIN32(ERROR_CONNECTION_REFUSED)},
+        {"over the size limit", server_.Url("/huge"), "(-2147286928)", STG_E_MEDIUMFULL},
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
@@ -184,6 +192,7 @@ TEST_F(FeedsTest, FailedDownloadSaysWhatWentWrong)
         const std::string start = "Failed to load feed " + c.url + ". The error returned was ";
         EXPECT_EQ(outcome.error->substr(0, start.size()), start);
         EXPECT_TRUE(outcome.error->ends_with(c.reason)) << *outcome.error;
+        EXPECT_EQ(outcome.failure, c.code);
         EXPECT_FALSE(record->Current().document);
     }
 }
@@ -223,6 +232,38 @@ TEST_F(FeedsTest, DownloaderKeepsEveryFeedFetchedAndReportsAFailureOnce)
     std::lock_guard lock(mutex);
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_NE(reports[0].find(server_.Url("/broken")), std::string::npos);
+}
+
+TEST_F(FeedsTest, AFeedOverTheSizeLimitWaitsItsWholeIntervalWhileAFailingOneIsTriedAgain)
+{
+    constexpr std::uint32_t kQuickRetryMs = 10;
+    server_.Serve("/huge", {200, "text/xml", std::string(HttpRequest().max_body_bytes + 1, ' ')});
+    const std::string huge_url = server_.Url("/huge");
+    AddFeed(huge_url);
+    AddFeed(server_.Url("/missing"));
+    std::mutex mutex;
+    std::vector<std::string> reports;
+    FeedDownloader downloader(
+        table_,
+        [&](const std::string& message) {
+            std::lock_guard lock(mutex);
+            reports.push_back(message);
+        },
+        kQuickRetryMs);
+    downloader.Start();
+    const auto huge_reported = [&] {
+        std::lock_guard lock(mutex);
+        return std::any_of(reports.begin(), reports.end(), [&](const std::string& message) {
+            return message.find(huge_url) != std::string::npos;
+        });
+    };
+    ASSERT_TRUE(WaitFor(huge_reported));
+
+    // The missing feed's next tries come long before the oversized one's interval is over.
+    const int missing_hits = server_.Hits("/missing");
+    ASSERT_TRUE(WaitFor([&] { return server_.Hits("/missing") >= missing_hits + 3; }));
+    EXPECT_EQ(server_.Hits("/huge"), 1);
+    downloader.Stop();
 }
 
 } // namespace

@@ -41,6 +41,8 @@ constexpr const char* kUsage = R"(Usage:
 
 KEY is a path such as HKLM\SOFTWARE\Velk (roots HKLM, HKCR, HKCU or their long names).
 NAME "" is the key's default value. VELK_REGISTRY_DIR, when set, is the folder of the hives.
+Limits: key names of up to 255 characters, keys up to 512 levels below their root, value
+names of up to 16383 characters, values of up to 1048576 bytes (1 MiB).
 )";
 
 struct Options {
@@ -230,6 +232,10 @@ int Add(const KeyPath& key, const Options& options)
         if (!parsed)
             return Usage(message);
         data = std::move(*parsed);
+        for (const auto fault : {ValueNameFault(*options.value), ValueDataFault(type, data)}) {
+            if (!fault.empty())
+                return Usage(std::string(fault));
+        }
     }
     RegKey handle;
     HRESULT hr = handle.Create(key.hive, key.path);
@@ -369,6 +375,9 @@ int Run(const std::vector<std::string>& args)
         key = ParseKeyPath(positional[0]);
         if (!key)
             return Usage("bad key " + positional[0] + " (it starts with HKLM, HKCR or HKCU)");
+        std::vector<std::string_view> names;
+        if (const auto fault = SplitKeyPath(key->path, 0, names); !fault.empty())
+            return Usage("bad key: " + std::string(fault));
     }
     if (command == "query" || command == "delete") {
         if (positional.size() != 1 || options.type || !options.data.empty())

@@ -117,6 +117,13 @@ done <<'EOF'
 1|cannot find|export HKLM\\Missing -
 1|No such file|import /nonexistent/file.txt
 EOF
+# Keys and values beyond the system's limits: refused with the limit named, nothing written.
+deep=$(printf '\\a%.0s' $(seq 513))
+expect_error 2 "more than 255 characters" add "HKLM\\$(printf 'k%.0s' $(seq 256))"
+expect_error 2 "more than 512 levels" add "HKLM$deep"
+expect_error 2 "more than 16383 characters" add 'HKLM\a' --value "$(printf 'v%.0s' $(seq 16384))"
+printf 'Velk Registry 1\n[HKLM\\New]\n[HKLM%s]\n' "$deep" >"$work/deep.txt"
+expect_error 1 "line 3: a key path has more than 512 levels" import "$work/deep.txt"
 snapshot after
 cmp -s "$work/before" "$work/after" || fail "refused commands changed the registry"
 
