@@ -102,6 +102,11 @@ HRESULT ReadAutomationOptions(AutomationServer::Options& options)
     DWORD port = 0;
     if (SUCCEEDED(key.QueryDWORDValue("AutomationPort", port)) && port > 0 && port <= 65535)
         options.port = static_cast<std::uint16_t>(port);
+    std::vector<std::string> names;
+    if (SUCCEEDED(key.QueryMultiStringValue("AutomationHostNames", names)))
+        options.host_names = std::move(names);
+    else if (SUCCEEDED(key.QueryStringValue("AutomationHostNames", text)) && !text.empty())
+        options.host_names = {text};
     return ReadToken(key, options.token);
 }
 

@@ -1,6 +1,8 @@
-// Where the service offers its objects to other programs: the automation server's address, port
-// and access token, from HKLM SOFTWARE\Velk\DataServer ("AutomationAddress", "AutomationPort",
-// "AutomationToken"). Missing values keep the defaults: 127.0.0.1, port 4445, no token.
+// Where the service offers its objects to other programs: the automation server's address, port,
+// access token and the host names clients may call it by, from HKLM SOFTWARE\Velk\DataServer
+// ("AutomationAddress", "AutomationPort", "AutomationToken", "AutomationHostNames": REG_MULTI_SZ
+// or one REG_SZ). Missing values keep the defaults: 127.0.0.1, port 4445, no token, no names
+// beside the numeric addresses and "localhost".
 //
 // Every local user may read the machine hive, so the token is kept there protected with the
 // machine key (data_protection.h), which only root and the service's account may read:

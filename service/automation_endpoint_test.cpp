@@ -189,5 +189,26 @@ TEST_F(AutomationTokenTest,
     EXPECT_EQ(token, "");
 }
 
+class AutomationSettingsTest : public RegistryFixture {};
+
+TEST_F(AutomationSettingsTest, HostNamesComeAsAListOrOneName)
+{
+    RegKey key;
+    ASSERT_EQ(key.Create(Hive::LocalMachine, kDataServerKey), S_OK);
+    AutomationServer::Options options;
+    ASSERT_EQ(ReadAutomationOptions(options), S_OK);
+    EXPECT_TRUE(options.host_names.empty());
+
+    const std::vector<std::string> names{"velk.home.arpa", "media-pc"};
+    ASSERT_EQ(key.SetMultiStringValue("AutomationHostNames", names), S_OK);
+    ASSERT_EQ(ReadAutomationOptions(options), S_OK);
+    EXPECT_EQ(options.host_names, (std::vector<std::string>{"velk.home.arpa", "media-pc"}));
+
+    ASSERT_EQ(key.SetStringValue("AutomationHostNames", "media-pc"), S_OK);
+    options = {};
+    ASSERT_EQ(ReadAutomationOptions(options), S_OK);
+    EXPECT_EQ(options.host_names, (std::vector<std::string>{"media-pc"}));
+}
+
 } // namespace
 } // namespace velk
