@@ -77,6 +77,15 @@ HRESULT CDataProvider::OnAddDevice(const std::shared_ptr<IVelkDevice>& player)
     return hr;
 }
 
+void CDataProvider::DeviceStateLoaded(const std::shared_ptr<IVelkDevice>& player)
+{
+    std::string udn;
+    if (kind_ != ProviderKind::Feed || FAILED(PlayerUdn(player, udn)) || !HostServes(udn))
+        return;
+    Subscribe(player, udn);
+    ResetDisplayCursor(udn);
+}
+
 HRESULT CDataProvider::OnRemoveDevice(const std::shared_ptr<IVelkDevice>& player)
 {
     std::string udn;

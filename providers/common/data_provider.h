@@ -59,6 +59,11 @@ protected:
     // releases the host. The provider may be initialised again afterwards.
     void TerminateFramework();
 
+    // Feed kind: the provider has just loaded the player's device state. A player the host
+    // already serves is taken on as its arrival would have (the host loads a reloaded provider's
+    // device states after starting it, and no arrival follows); others wait for their arrival.
+    void DeviceStateLoaded(const std::shared_ptr<IVelkDevice>& player);
+
     // Calls visit for each player the host serves, fetched five at a time.
     void ForEachPlayer(const std::function<void(const std::shared_ptr<IVelkDevice>&)>& visit) const;
 

@@ -145,6 +145,7 @@ HRESULT CVelkRSSServer::LoadDeviceState(IStream& stream, const std::shared_ptr<I
     if (FAILED(hr))
         return hr;
     device_states_[udn] = std::move(state);
+    DeviceStateLoaded(iDevice);
     return S_OK;
 }
 

@@ -237,47 +237,91 @@ public:
     std::vector<Variant> reports;
 };
 
-class RssServiceTest : public RegistryFixture {};
+// The real root object hosting the module, as the service does, on one simulated player.
+class RssServiceTest : public RegistryFixture {
+protected:
+    void SetUp() override
+    {
+        RegistryFixture::SetUp();
+        apartment_ = Apartment::Create();
+        ASSERT_TRUE(apartment_);
+        ASSERT_TRUE(sim_.ready());
+        ASSERT_EQ(ClassRegistry::RegisterModule(VELK_RSS_MODULE), S_OK);
+        service_ = std::make_shared<RecordingDataService>();
+        ASSERT_EQ(service_->Initialize(), S_OK);
+    }
+
+    void TearDown() override
+    {
+        if (service_) {
+            EXPECT_EQ(service_->Terminate(), S_OK);
+        }
+        service_.reset();
+        if (apartment_)
+            apartment_->Close();
+        RegistryFixture::TearDown();
+    }
+
+    // The player lists the provider ("Classes") with these feeds after its host header (font 2,
+    // menu time-out 1 s, content always), and arrives.
+    void ShowFeeds(const std::vector<std::string>& feeds)
+    {
+        const std::string player_key =
+            std::string(ProviderHosting::kDataProvidersKey) + "\\player-0";
+        RegKey key;
+        ASSERT_EQ(key.Create(Hive::LocalMachine, player_key), S_OK);
+        ASSERT_EQ(key.SetStringValue(ProviderHosting::kClassesValue,
+                                     CLSID_VelkRSSServer.ToString()),
+                  S_OK);
+        std::vector<std::uint8_t> state = {3, 0, 2, 0, 0xE8, 0x03, 0, 0, 0, 0};
+        const auto list = FeedList(feeds);
+        state.insert(state.end(), list.begin(), list.end());
+        RegKey provider_key;
+        ASSERT_EQ(provider_key.Create(Hive::LocalMachine,
+                                      player_key + "\\" + CLSID_VelkRSSServer.ToString()),
+                  S_OK);
+        ASSERT_EQ(provider_key.SetBinaryValue("Parameters", state), S_OK);
+
+        auto player = std::make_shared<CVelkDevice>();
+        ASSERT_EQ(player->Connect(sim_.address(), "uuid:player-0", "Player",
+                                  service_->service_cookie()),
+                  S_OK);
+        service_->AddPlayer(player);
+    }
+
+    // Whether the player was sent the line since the first `since` lines.
+    bool ReceivedSince(std::size_t since, std::string_view line)
+    {
+        const auto lines = sim_.Received();
+        return std::find(lines.begin() + std::min(since, lines.size()), lines.end(), line) !=
+               lines.end();
+    }
+
+    bool PumpUntil(const std::function<bool()>& condition, std::uint32_t timeout_ms = kSafetyMs)
+    {
+        return RunApartmentUntil(*apartment_, condition, timeout_ms);
+    }
+
+    SimProcess sim_{{"--players", "1"}};
+    FeedServer server_;
+    std::shared_ptr<Apartment> apartment_;
+    std::shared_ptr<RecordingDataService> service_;
+};
 
 TEST_F(RssServiceTest, TheServiceShowsAListedFeedAndLogsOneThatFails)
 {
-    auto apartment = Apartment::Create();
-    SimProcess sim({"--players", "1"});
-    FeedServer server;
-    ASSERT_TRUE(sim.ready());
-    ASSERT_EQ(ClassRegistry::RegisterModule(VELK_RSS_MODULE), S_OK);
-    server.Serve("/news", {200, "text/xml", RssFeed({"Headline"})});
-    const std::string news = AddFeed(server.Url("/news"));
-    const std::string broken = AddFeed(server.Url("/broken"));
-
-    // The player shows the provider: "Classes", and its state (host header, then the list).
-    const std::string player_key = std::string(ProviderHosting::kDataProvidersKey) + "\\player-0";
-    RegKey key;
-    ASSERT_EQ(key.Create(Hive::LocalMachine, player_key), S_OK);
-    ASSERT_EQ(key.SetStringValue(ProviderHosting::kClassesValue, CLSID_VelkRSSServer.ToString()), S_OK);
-    std::vector<std::uint8_t> state = {3, 0, 2, 0, 0xE8, 0x03, 0, 0, 0, 0}; // font 2, 1 s, always
-    const auto list = FeedList({broken, news});
-    state.insert(state.end(), list.begin(), list.end());
-    RegKey provider_key;
-    ASSERT_EQ(provider_key.Create(Hive::LocalMachine, player_key + "\\" + CLSID_VelkRSSServer.ToString()),
-              S_OK);
-    ASSERT_EQ(provider_key.SetBinaryValue("Parameters", state), S_OK);
-
-    auto service = std::make_shared<RecordingDataService>();
-    ASSERT_EQ(service->Initialize(), S_OK);
-    auto player = std::make_shared<CVelkDevice>();
-    ASSERT_EQ(player->Connect(sim.address(), "uuid:player-0", "Player", service->service_cookie()), S_OK);
-    service->AddPlayer(player);
+    server_.Serve("/news", {200, "text/xml", RssFeed({"Headline"})});
+    const std::string news = AddFeed(server_.Url("/news"));
+    const std::string broken = AddFeed(server_.Url("/broken"));
+    ShowFeeds({broken, news});
 
     // The runs come every few seconds: the broken feed is passed by, the other one shown.
     const std::string shown = std::string(kMarquee) + "Headline\"";
-    EXPECT_TRUE(RunApartmentUntil(*apartment, [&] {
-        const auto lines = sim.Received();
-        return std::find(lines.begin(), lines.end(), shown) != lines.end();
-    }, 4 * CVelkRSSServer::kPollIntervalMs));
-    EXPECT_TRUE(RunApartmentUntil(*apartment, [&] { return !service->reports.empty(); }, kSafetyMs));
-    ASSERT_EQ(service->reports.size(), 1u);
-    const auto* fields = service->reports[0].Get<VariantArray>();
+    EXPECT_TRUE(PumpUntil([&] { return ReceivedSince(0, shown); },
+                          4 * CVelkRSSServer::kPollIntervalMs));
+    EXPECT_TRUE(PumpUntil([&] { return !service_->reports.empty(); }));
+    ASSERT_EQ(service_->reports.size(), 1u);
+    const auto* fields = service_->reports[0].Get<VariantArray>();
     ASSERT_TRUE(fields);
     ASSERT_EQ(fields->elements.size(), 2u);
     std::string source;
@@ -285,10 +329,32 @@ TEST_F(RssServiceTest, TheServiceShowsAListedFeedAndLogsOneThatFails)
     fields->elements[0].ToString(source);
     fields->elements[1].ToString(message);
     EXPECT_EQ(source, "Velk RSS/Atom Newsfeed");
-    EXPECT_NE(message.find("Failed to load feed " + server.Url("/broken")), std::string::npos);
+    EXPECT_NE(message.find("Failed to load feed " + server_.Url("/broken")), std::string::npos);
+}
 
-    EXPECT_EQ(service->Terminate(), S_OK);
-    apartment->Close();
+// A reload makes the provider anew and loads the players' states after starting it: the
+// player it shows keeps EXIT, which gives the display back to the player's own screen.
+TEST_F(RssServiceTest, ExitGivesTheDisplayBackAlsoAfterAReload)
+{
+    server_.Serve("/news", {200, "text/xml", RssFeed({"Headline"})});
+    ShowFeeds({AddFeed(server_.Url("/news"))});
+    // Keys reach the service only once the player has the subscription.
+    ASSERT_TRUE(PumpUntil([&] { return ReceivedSince(0, "IrDemodSubscribe"); }));
+
+    for (const bool reload : {false, true}) {
+        SCOPED_TRACE(reload ? "after a reload" : "first provider");
+        if (reload) {
+            ASSERT_EQ(service_->Reload(), S_OK);
+        }
+        const std::size_t before_exit = sim_.Received().size();
+        sim_.Control("key " + sim_.address() + " CK_EXIT");
+        EXPECT_TRUE(PumpUntil([&] { return ReceivedSince(before_exit, "sketch -c marquee -stop"); }))
+            << "EXIT did not give the display back";
+        EXPECT_FALSE(ReceivedSince(0, "IrDispatchCommand CK_EXIT"));
+        // The menu time-out (1 s) ends the player's turn: its keys come to the service again.
+        const std::size_t given_back = sim_.Received().size();
+        ASSERT_TRUE(PumpUntil([&] { return ReceivedSince(given_back, "IrDemodSubscribe"); }));
+    }
 }
 
 } // namespace
