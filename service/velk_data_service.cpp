@@ -160,7 +160,7 @@ HRESULT CVelkDataService::ControlService(ServiceName Service, std::int32_t bStat
 {
     switch (Service) {
     case ServiceName::ServiceNameUPnP:
-        if (bState == kServiceOn) {
+        if (bState == kServiceOn || bState == VARIANT_TRUE) {
             if (find_ != 0)
                 return S_OK;
             HRESULT hr = finder_ ? S_OK : UPnPDeviceFinder::Create(finder_);

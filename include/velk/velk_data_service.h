@@ -97,8 +97,8 @@ public:
     virtual HRESULT UpdateITunesPlaycount(const std::shared_ptr<IVelkDevice>& iDevice,
                                           std::string_view bstrURL, std::string_view bstrAlbumTitle,
                                           std::int32_t nDatabaseID) = 0;
-    // bState is an automation BOOL: kServiceOn starts, kServiceOff stops; other values do
-    // nothing.
+    // bState is a BOOL: TRUE (kServiceOn, or VARIANT_TRUE as scripts pass it) starts,
+    // kServiceOff stops; other values do nothing.
     virtual HRESULT ControlService(ServiceName Service, std::int32_t bState) = 0;
     virtual HRESULT get_Version(std::string& version) = 0;
     virtual HRESULT RemoveDevice(std::string_view bstrDeviceUDN) = 0;

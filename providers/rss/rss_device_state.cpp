@@ -31,12 +31,11 @@ void RssDeviceState::Reset(const FeedTable& table)
 
 HRESULT ReadRssDeviceState(IStream& stream, RssDeviceState& state)
 {
+    // A count that is missing or negative gives an empty list: the player is then told that it
+    // has no feeds, rather than showing nothing.
     std::int32_t count = 0;
-    HRESULT hr = ReadInt32(stream, count);
-    if (FAILED(hr))
-        return hr;
-    if (count < 0)
-        return E_INVALIDARG;
+    if (ReadInt32(stream, count) != S_OK)
+        count = 0;
     RssDeviceState read_state;
     for (std::int32_t i = 0; i < count; ++i) {
         std::string name;

@@ -32,8 +32,8 @@ struct RssDeviceState {
     void Reset(const FeedTable& table);
 };
 
-// Reads the list; a stream that ends early, or a damaged name, gives the names read so far.
-// E_INVALIDARG for a negative count.
+// Reads the list; a stream that ends early, a damaged name or a negative count gives the names
+// read so far. Never fails.
 HRESULT ReadRssDeviceState(IStream& stream, RssDeviceState& state);
 HRESULT WriteRssDeviceState(IStream& stream, const RssDeviceState& state);
 

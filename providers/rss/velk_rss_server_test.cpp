@@ -202,7 +202,7 @@ TEST_F(RssServerTest, PlayersWithoutFeedsOrWaitingForThemAreTold)
     EXPECT_EQ(Runs(1, 2), std::vector<std::string>{"Downloading headlines..."});
 }
 
-TEST_F(RssServerTest, DeviceStateRoundTripsAndAShortStreamKeepsTheNamesRead)
+TEST_F(RssServerTest, DeviceStateRoundTripsAndADamagedStreamKeepsTheNamesRead)
 {
     StartOn({{"{00000000-0000-0000-0000-000000000001}", "{00000000-0000-0000-0000-000000000002}"}});
     MemoryStream saved;
@@ -218,8 +218,17 @@ TEST_F(RssServerTest, DeviceStateRoundTripsAndAShortStreamKeepsTheNamesRead)
     ASSERT_EQ(configure_->SaveDeviceState(resaved, players_[0]), S_OK);
     EXPECT_EQ(resaved.bytes(), FeedList({"{00000000-0000-0000-0000-000000000001}"}));
 
-    MemoryStream negative(std::vector<std::uint8_t>{0xFF, 0xFF, 0xFF, 0xFF});
-    EXPECT_EQ(configure_->LoadDeviceState(negative, players_[0]), E_INVALIDARG);
+    // Nothing read: the player has an empty list, and is told so.
+    const std::vector<std::uint8_t> damaged[] = {{0xFF, 0xFF, 0xFF, 0xFF}, {0x02, 0x00}, {}};
+    for (const auto& bytes : damaged) {
+        SCOPED_TRACE(bytes.size());
+        MemoryStream stream(bytes);
+        ASSERT_EQ(configure_->LoadDeviceState(stream, players_[0]), S_OK);
+        MemoryStream empty;
+        ASSERT_EQ(configure_->SaveDeviceState(empty, players_[0]), S_OK);
+        EXPECT_EQ(empty.bytes(), FeedList({}));
+        EXPECT_EQ(Runs(1), std::vector<std::string>{"No Feeds setup. Please configure the Velk Data Server!"});
+    }
 }
 
 // The root object with the provider's event-log records kept for the test to read.

@@ -117,6 +117,22 @@ TEST_F(DiscoveryTest, PlayersComeAndGoOtherRenderersStayOut)
     EXPECT_EQ(root_->Unadvise(cookie), S_OK);
 }
 
+// Scripts pass TRUE as -1, programs in C++ as 1: either starts the search.
+TEST_F(DiscoveryTest, EitherTrueStartsTheSearchFromAScript)
+{
+    SimProcess sim({"--players", "1"});
+    ASSERT_TRUE(sim.ready());
+    setenv("VELK_DISCOVERY", "off", 1);
+    for (const std::int32_t on : {-1, 1}) {
+        SCOPED_TRACE(on);
+        root_ = std::make_shared<CVelkDataService>();
+        ASSERT_EQ(root_->Initialize(), S_OK);
+        ASSERT_EQ(root_->ControlService(ServiceName::ServiceNameUPnP, on), S_OK);
+        EXPECT_TRUE(PumpUntil([&] { return PlayerCount() == 1; }, kDiscoveryWaitMs));
+        ASSERT_EQ(root_->Terminate(), S_OK);
+    }
+}
+
 TEST_F(DiscoveryTest, APlayerWhoseShellStartsLateIsFoundOnceItAnswers)
 {
     SimProcess sim({"--players", "1"});
