@@ -38,7 +38,7 @@ HRESULT TimerQueue::ChangeTimer(TimerId id, std::uint32_t due_ms, std::uint32_t 
     return S_OK;
 }
 
-HRESULT TimerQueue::DeleteTimer(TimerId id)
+HRESULT TimerQueue::DeleteTimer(TimerId id, Completion completion)
 {
     Callback released;
     std::unique_lock lock(mutex_);
@@ -51,7 +51,8 @@ HRESULT TimerQueue::DeleteTimer(TimerId id)
         timers_.erase(it);
         changed_.notify_all();
     }
-    WaitWhileRunning(lock, id);
+    if (completion == Completion::Wait)
+        WaitWhileRunning(lock, id);
     return S_OK;
 }
 

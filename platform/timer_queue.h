@@ -29,8 +29,12 @@ public:
     TimerId CreateTimer(Callback callback, std::uint32_t due_ms, std::uint32_t period_ms);
     // Reschedules from now. E_INVALIDARG for an unknown or deleted timer.
     HRESULT ChangeTimer(TimerId id, std::uint32_t due_ms, std::uint32_t period_ms);
-    // Removes the timer; waits for its callback when one is running on the queue's thread.
-    HRESULT DeleteTimer(TimerId id);
+    enum class Completion {
+        Wait,     // a callback under way ends before DeleteTimer returns
+        DontWait, // it runs on to its end: for a caller that such a callback may be waiting on
+    };
+    // Removes the timer, waiting for its running callback or not.
+    HRESULT DeleteTimer(TimerId id, Completion completion = Completion::Wait);
 
 private:
     using Clock = std::chrono::steady_clock;

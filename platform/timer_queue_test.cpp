@@ -93,6 +93,30 @@ TEST(TimerQueue, DeletePeriodicWaitsForRunningCallbackAndCallbackMayDeleteItself
     EXPECT_EQ(hr, S_OK);
 }
 
+// The caller a running callback waits on must not wait for that callback in turn.
+TEST(TimerQueue, DeleteWithoutWaitingLeavesTheRunningCallbackToItsEnd)
+{
+    TimerQueue queue;
+    Event entered, release;
+    std::atomic<bool> finished = false;
+    std::atomic<int> calls = 0;
+    auto id = queue.CreateTimer([&] {
+        ++calls;
+        entered.Set();
+        release.Wait(5000);
+        finished = true;
+    }, 0, 1);
+    ASSERT_TRUE(entered.Wait(5000));
+    EXPECT_EQ(queue.DeleteTimer(id, TimerQueue::Completion::DontWait), S_OK);
+    EXPECT_FALSE(finished);
+    release.Set();
+    Event settle;
+    queue.CreateTimer([&] { settle.Set(); }, 20, 0);
+    ASSERT_TRUE(settle.Wait(5000));
+    EXPECT_TRUE(finished);
+    EXPECT_EQ(calls, 1) << "a deleted timer fires no more";
+}
+
 TEST(TimerQueue, DestroyingTheQueueWaitsForAll)
 {
     std::atomic<bool> finished = false;

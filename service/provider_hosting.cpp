@@ -188,9 +188,11 @@ private:
                 ++it;
                 continue;
             }
-            // Waits for a callback under way; it runs on the main apartment, which keeps
-            // running while its caller waits for this rescan.
-            queue_.DeleteTimer(it->second.id);
+            // A callback under way may be waiting for its provider's Run, lower on the main
+            // apartment's stack than the task that asked for this rescan and waits for it:
+            // waiting for the callback here could close into a cycle. It runs on, and finds
+            // its host revoked or, for a changed interval, runs once more.
+            queue_.DeleteTimer(it->second.id, TimerQueue::Completion::DontWait);
             it = timers_.erase(it);
         }
         for (const auto& [clsid, host] : polled) {

@@ -345,6 +345,41 @@ TEST_F(DataHostTest, LastPlayerGoneTerminatesTheProviderAndEndsItsPolling)
     EXPECT_EQ(control_->Names(kPlainProvider), names) << "no Run after Terminate";
 }
 
+// A provider's Run that waits on a player keeps the main apartment serving others: here its last
+// player leaves meanwhile, and the rescan that follows must not wait for the poll that is running
+// this very Run.
+TEST_F(DataHostTest, APlayerLeavingWhileItsProviderRunsDoesNotStallTheService)
+{
+    SimProcess sim;
+    ASSERT_TRUE(sim.ready());
+    ListClasses(0, {kPlainProvider.ToString()}, false);
+    bool removed = false;
+    control_->Steer(kPlainProvider, {1, S_OK});
+    control_->SteerRun(kPlainProvider, [&] {
+        std::shared_ptr<IVelkDevices> players;
+        std::int32_t count = 0;
+        // The first runs may come while the player is still being added.
+        if (removed || FAILED(service_->get_VelkDevices(players)) ||
+            FAILED(players->get_Count(count)) || count == 0)
+            return;
+        removed = true;
+        EXPECT_EQ(service_->RemoveDevice("uuid:player-0"), S_OK);
+    });
+    // A cycle of waits never ends: end the test with a clear failure instead.
+    Event done;
+    std::thread watchdog([&done] {
+        if (!done.Wait(60000)) {
+            std::fputs("the service stalled: a wait closed into a cycle\n", stderr);
+            std::_Exit(1);
+        }
+    });
+    AddPlayer(sim, 0);
+    EXPECT_TRUE(PumpUntil([&] { return removed && Hosts().empty(); }));
+    done.Set();
+    watchdog.join();
+    EXPECT_EQ(control_->Names(kPlainProvider).back(), "Terminate");
+}
+
 TEST_F(DataHostTest, ServiceStopWaitsForPollingAndTerminatesLast)
 {
     SimProcess sim;

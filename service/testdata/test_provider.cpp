@@ -54,6 +54,8 @@ public:
     HRESULT Run() override
     {
         Control().Record(clsid_, "Run");
+        if (const auto during_run = Control().DuringRun(clsid_))
+            during_run();
         return S_OK;
     }
     HRESULT Terminate() override

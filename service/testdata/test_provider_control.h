@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -63,6 +64,19 @@ public:
         return steering_[clsid];
     }
 
+    // Called inside each Run of the class, on the main apartment: what a provider's call out
+    // does while the apartment keeps serving others.
+    void SteerRun(const Guid& clsid, std::function<void()> during_run)
+    {
+        std::lock_guard lock(mutex_);
+        during_run_[clsid] = std::move(during_run);
+    }
+    std::function<void()> DuringRun(const Guid& clsid)
+    {
+        std::lock_guard lock(mutex_);
+        return during_run_[clsid];
+    }
+
     void Record(const Guid& clsid, std::string name, std::string detail = {})
     {
         std::lock_guard lock(mutex_);
@@ -98,6 +112,7 @@ public:
         std::lock_guard lock(mutex_);
         calls_.clear();
         steering_.clear();
+        during_run_.clear();
         call_recorded.Reset();
     }
 
@@ -120,6 +135,7 @@ public:
 private:
     std::mutex mutex_;
     std::map<Guid, ProviderSteering> steering_;
+    std::map<Guid, std::function<void()>> during_run_;
     std::vector<ProviderCall> calls_;
 };
 
