@@ -30,12 +30,7 @@ std::optional<std::string> PlayerHost(std::string_view url)
     return host;
 }
 
-// Our players describe themselves with this model name; other media renderers are no players,
-// so a refused connection to them is final rather than a player still starting.
-bool LooksLikePlayer(const UPnPDeviceInfo& device)
-{
-    return FoldCase(device.model_name).find("melodeck") != std::string::npos;
-}
+constexpr std::string_view kPlayerManufacturer = "Velk";
 
 // Failures that may pass while the player stays announced: its shell is not up yet, or the
 // network dropped the attempt.
@@ -156,6 +151,11 @@ HRESULT CVelkDataService::Terminate()
     return S_OK;
 }
 
+bool HasPlayerAssociation(const UPnPDeviceInfo& device)
+{
+    return EqualsIgnoringCase(device.manufacturer, kPlayerManufacturer);
+}
+
 HRESULT CVelkDataService::ControlService(ServiceName Service, std::int32_t bState)
 {
     switch (Service) {
@@ -240,7 +240,7 @@ void CVelkDataService::ConnectAnnounced(const std::string& udn)
         player->OnShutdown();
         if (entry == announced_.end())
             return;
-        if (!IsPassingFailure(hr) || !LooksLikePlayer(device) || !retry_timers_) {
+        if (!IsPassingFailure(hr) || !HasPlayerAssociation(device) || !retry_timers_) {
             // No player there (another maker's renderer, a disabled shell): dropped silently.
             announced_.erase(entry);
             return;

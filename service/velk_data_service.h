@@ -23,6 +23,11 @@ namespace velk {
 
 class CVelkDevice;
 
+// Whether a renderer carries the association of our players, MediaRenderer\Velk (its
+// manufacturer, compared as the association key is): only then does a connection that fails
+// for a passing reason mean a player still starting, worth trying again.
+bool HasPlayerAssociation(const UPnPDeviceInfo& device);
+
 class CVelkDataService : public DispatchImpl<CVelkDataService, IVelkDataService>,
                          public std::enable_shared_from_this<CVelkDataService> {
 public:

@@ -120,5 +120,31 @@ TEST_F(VelkDataServiceTest, EventRecordsTakeOneDimensionalFieldsOnly)
     apartment->Close();
 }
 
+// A player's shell that is not up yet is tried again; other makers' renderers are never players,
+// whatever their model is called.
+TEST(PlayerAssociation, TheManufacturerMarksOurPlayers)
+{
+    struct Case {
+        const char* manufacturer;
+        const char* model_name;
+        bool player;
+    };
+    const Case cases[] = {
+        {"Velk", "Melodeck", true},
+        {"Velk", "KD-40", true},
+        {"VELK", "", true},
+        {"Sonata Audio", "Melodeck compatible", false},
+        {"Velk Audio", "Melodeck", false},
+        {"", "Melodeck", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.manufacturer) + " / " + c.model_name);
+        UPnPDeviceInfo device;
+        device.manufacturer = c.manufacturer;
+        device.model_name = c.model_name;
+        EXPECT_EQ(HasPlayerAssociation(device), c.player);
+    }
+}
+
 } // namespace
 } // namespace velk
