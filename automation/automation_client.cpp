@@ -52,6 +52,19 @@ std::optional<HRESULT> HResultOf(const json& value)
     return static_cast<HRESULT>(value.get<std::int64_t>());
 }
 
+// Why a request got no answer at all, in words.
+std::string NoAnswerReason(httplib::Error error)
+{
+    switch (error) {
+    case httplib::Error::Connection:
+        return "connection refused";
+    case httplib::Error::ConnectionTimeout:
+        return "no answer to the connection";
+    default:
+        return httplib::to_string(error);
+    }
+}
+
 // A reply or an event's data; null for text that is no JSON or is beyond the limits.
 json ReadDocument(std::string_view text)
 {
@@ -392,7 +405,8 @@ HRESULT CRemoteObject::Invoke(DISPID dispid, MemberKind kind, std::vector<Varian
 
 AutomationClient::AutomationClient(const std::string& host, std::uint16_t port,
                                    const std::string& token)
-    : connection_(std::make_shared<AutomationConnection>(host, port, token)),
+    : endpoint_(host + ":" + std::to_string(port)),
+      connection_(std::make_shared<AutomationConnection>(host, port, token)),
       stream_http_(std::make_unique<httplib::Client>(host, port))
 {
     stream_http_->set_connection_timeout(kConnectTimeoutSec);
@@ -486,12 +500,14 @@ void AutomationClient::ReadStream()
     if (status == kStatusUnauthorized) {
         stream_failure_ = E_ACCESSDENIED;
         stream_failure_text_ = "The automation server wants another token.";
+    } else if (status == 0) {
+        stream_failure_ = kAutomationServerUnavailable;
+        stream_failure_text_ = "Cannot reach the Velk service at " + endpoint_ + " (" +
+                               NoAnswerReason(result.error()) + "): is velk running?";
     } else {
         stream_failure_ = kAutomationServerUnavailable;
-        stream_failure_text_ = "The automation server opened no session (" +
-                               (status ? "HTTP status " + std::to_string(status)
-                                       : httplib::to_string(result.error())) +
-                               ").";
+        stream_failure_text_ = "The Velk service at " + endpoint_ +
+                               " opened no session (HTTP status " + std::to_string(status) + ").";
     }
     session_opened_.Set();
 }

@@ -98,6 +98,9 @@ private:
     void Deliver(const std::string& member, const std::string& data);
     void StopStream();
 
+    // "host:port", for what a user is told when the server cannot be reached.
+    const std::string endpoint_;
+
     std::shared_ptr<AutomationConnection> connection_;
     DispatchablePtr root_;
     std::string session_;

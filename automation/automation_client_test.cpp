@@ -345,6 +345,11 @@ TEST(AutomationClient, NothingListeningIsUnavailable)
     EXPECT_EQ(AutomationClient::Connect("127.0.0.1", port, "", client),
               kAutomationServerUnavailable);
     EXPECT_FALSE(client);
+    const auto info = GetErrorInfo();
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->description, "Cannot reach the Velk service at 127.0.0.1:" +
+                                     std::to_string(port) +
+                                     " (connection refused): is velk running?");
 }
 
 } // namespace
