@@ -1,6 +1,7 @@
 // The plain shell connection to a player's command shell: connect and wait for the prompt,
-// send a line and collect the reply lines up to the next prompt, close. The caller serialises
-// its calls; a session is used by one thread at a time.
+// send a line and collect the reply lines up to the next prompt, close. Used by one thread at a
+// time; on an apartment thread its waits keep the apartment's queue running, so a call that
+// comes in meanwhile may find a command waiting (E_PENDING).
 #pragma once
 
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/event.h"
 #include "platform/hresult.h"
 
 namespace velk {
@@ -16,6 +18,8 @@ class CTelnetSession {
 public:
     static constexpr std::uint16_t kPlayerPort = 4444;
     static constexpr const char* kDefaultPrompt = "Melodeck>";
+    // A whole shell command, its line sent and its reply read, however the reply trickles in.
+    static constexpr std::uint32_t kCommandTimeoutMs = 10000;
 
     CTelnetSession() = default;
     virtual ~CTelnetSession();
@@ -24,10 +28,15 @@ public:
 
     // Connects to host (a dotted quad), waits for the greeting's prompt and reads the display
     // type. E_RCP_SHELL_DISABLED for a greeting beginning "Disabled", E_RCP_SOCKET when the
-    // connection cannot be made or breaks, E_RCP_TIMEOUT when the player falls silent.
+    // connection cannot be made or breaks, E_RCP_TIMEOUT when the player falls silent or takes
+    // too long, HRESULT_FROM_WIN32(ERROR_INVALID_DATA) for more than a greeting.
     HRESULT Connect(std::uint16_t port, std::string_view host);
     // Sends one line ending in "\r\n" (and no other line break: E_INVALIDARG). With wait,
-    // returns once the prompt has been seen, the reply's lines in reply_lines().
+    // returns once the prompt has been seen, the reply's lines in reply_lines(). The player has
+    // kCommandTimeoutMs for it all (E_RCP_TIMEOUT); a reply past its bounds is
+    // HRESULT_FROM_WIN32(ERROR_INVALID_DATA). Either leaves the connection out of step with the
+    // player, so it is closed. E_PENDING while another command of this session waits.
+    // Every failure sets the thread's error record, saying what the player sent.
     HRESULT SendCommand(std::string_view line, bool wait);
     // Always S_OK; safe when closed.
     virtual HRESULT Close();
@@ -39,16 +48,25 @@ public:
     std::uint16_t port() const { return port_; }
 
 protected:
-    // Waits up to 0.5 s for data and appends what arrives (one drain of the socket).
-    HRESULT ReadWithTimeout(std::string& accumulator);
-    // Writes the whole buffer; E_RCP_SOCKET on failure.
-    HRESULT SendAll(std::string_view bytes);
+    static constexpr std::uint32_t kSendTimeoutMs = 3000;
+
+    // Reads what has arrived, at most one chunk, into chunk: S_OK (empty when nothing was
+    // waiting after all), E_RCP_SOCKET when the peer has closed or the connection broke.
+    HRESULT ReceiveChunk(std::string& chunk);
+    // Writes the whole buffer before the deadline; E_RCP_SOCKET on failure.
+    HRESULT SendAll(std::string_view bytes, const Deadline& deadline = Deadline(kSendTimeoutMs));
 
     void set_prompt(std::string prompt) { prompt_ = std::move(prompt); }
     int socket() const { return socket_; }
 
 private:
     HRESULT ReadGreeting();
+    HRESULT ReadReply(std::string_view command, const Deadline& deadline);
+    // Waits until the player sends, falls silent or the deadline passes, and reads one chunk.
+    HRESULT ReadChunk(const Deadline& deadline, std::string& chunk);
+    // Records what happened in the thread's error record; a connection that broke or sent
+    // what no player sends is closed.
+    HRESULT Failure(HRESULT hr, std::string description);
 
     int socket_ = -1;
     std::string display_type_;
@@ -56,6 +74,7 @@ private:
     std::string host_;
     std::vector<std::string> reply_lines_;
     std::string prompt_ = kDefaultPrompt;
+    bool waiting_ = false;
 };
 
 // True when text is one command line: it ends in "\r\n" and holds no other CR, LF or NUL.

@@ -17,6 +17,7 @@
 #include "automation/expression.h"
 #include "automation/velk_enum_names.h"
 #include "platform/apartment.h"
+#include "platform/error_info.h"
 #include "service/velk_device.h"
 
 namespace velk {
@@ -97,9 +98,19 @@ int BadUsage(std::string_view message)
     return kExitBadUsage;
 }
 
+// A failure's line: its code and message, then what the member said beyond the message (the
+// thread's error record), such as what a player sent.
+std::string FailureLine(HRESULT hr, std::string line)
+{
+    const auto info = GetErrorInfo();
+    if (info && !info->description.empty() && info->description != HResultMessage(hr))
+        line += " (" + info->description + ")";
+    return line;
+}
+
 int Failure(HRESULT hr)
 {
-    std::cerr << FormatFailure(hr) << "\n";
+    std::cerr << FailureLine(hr, FormatFailure(hr)) << "\n";
     return 1;
 }
 
@@ -111,8 +122,11 @@ int Evaluate(const std::vector<std::string>& expressions, const DispatchablePtr&
              std::vector<DispatchablePtr>& objects)
 {
     for (const auto& text : expressions) {
+        ClearErrorInfo();
         const auto result = EvaluateExpression(text, root);
-        const std::string line = FormatResult(result);
+        std::string line = FormatResult(result);
+        if (result.status == ExpressionResult::Status::Failed)
+            line = FailureLine(result.hr, std::move(line));
         if (result.ExitStatus() != 0) {
             std::cerr << line << "\n";
             return result.ExitStatus();
