@@ -6,6 +6,9 @@
 //
 // Lives in the apartment that creates it (the service's main apartment) and is touched only
 // there; the give-up timer's thread only posts back to that apartment. The root object owns it.
+// Waits on the player keep the apartment serving, so a call may come in while a shell command
+// of this player waits: it is refused with E_PENDING. Failures set the thread's error record,
+// saying what the player sent.
 #pragma once
 
 #include <cstdint>
@@ -113,7 +116,7 @@ private:
     HRESULT ReadStandby();
 
     // Converts text to the ANSI code page and sends it as one line; E_INVALIDARG when it
-    // holds a control character.
+    // holds a control character. Both report their failures.
     HRESULT Send(std::string_view text, LineKind kind);
     // line: ANSI text with its line end.
     HRESULT SendLine(const std::string& line, LineKind kind);

@@ -79,8 +79,9 @@ Output: strings as they are, numbers in decimal, TRUE or FALSE, dates as YYYY-MM
 arrays as their elements separated by blanks, objects as [object INTERFACE]; a put or a call
 without a result prints nothing.
 
-Exit status: 0 on success; 1 when a member failed (standard error: the HRESULT as 0xXXXXXXXX
-and its message); 2 for a bad expression or bad usage.
+Exit status: 0 on success; 1 when a member failed (standard error: the HRESULT as 0xXXXXXXXX,
+its message and, in parentheses, what the member said beyond it, such as what a player sent);
+2 for a bad expression or bad usage.
 )usage";
 
 struct Options {
