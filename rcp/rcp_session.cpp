@@ -20,6 +20,8 @@ namespace velk {
 namespace {
 
 constexpr std::uint32_t kUpgradeReplyTimeoutMs = 120000;
+// A download of the firmware reports its progress all along; it still ends some time.
+constexpr std::uint32_t kUpgradeMaxMs = 30 * 60 * 1000;
 // A player that keeps refusing to disconnect its music server is not asked forever.
 constexpr int kUpgradeAttempts = 3;
 constexpr double kSecondsPerDay = 86400.0;
@@ -536,7 +538,8 @@ HRESULT CRCPSession::RunUpgradeOnce(bool& done)
         return S_OK;
     };
     std::lock_guard lock(mutex_);
-    return control_.ExecuteWithLines("ExecuteSoftwareUpgrade", {}, on_line, kUpgradeReplyTimeoutMs);
+    return control_.ExecuteWithLines("ExecuteSoftwareUpgrade", {}, on_line, kUpgradeReplyTimeoutMs,
+                                     kUpgradeMaxMs);
 }
 
 HRESULT CRCPSession::ExecuteSoftwareUpgrade()
