@@ -398,8 +398,9 @@ TEST_F(VelkDeviceTest, LostConnectionReconnectsOnTheNextCommandInsteadOfSendingI
 TEST_F(VelkDeviceTest, ShellAnswerPastItsBoundsResetsTheConnectionAndTheNextCommandReconnects)
 {
     using testing::ScriptedPlayer;
+    // Far more lines than an answer may hold, and than the sockets hold.
     ScriptedPlayer player(testing::MisbehavingPlayer("version", [](ScriptedPlayer& p) {
-        p.Stream("Version 3.1.2\r\n", std::chrono::milliseconds(0), 1 << 20);
+        p.Stream("Version 3.1.2\r\n", std::chrono::milliseconds(0), 64 << 20);
     }));
     auto device = NewDevice();
     ASSERT_EQ(device->Connect(player.address(), "uuid:hostile", "Hostile", 0), S_OK);

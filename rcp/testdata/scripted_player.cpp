@@ -17,6 +17,9 @@ namespace {
 
 constexpr std::size_t kFastBlockBytes = 64 * 1024;
 
+// The peer whose script runs on this thread, if any.
+thread_local const ScriptedPlayer* t_scripting = nullptr;
+
 int ListenOn(const std::string& address)
 {
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -76,7 +79,7 @@ ScriptedPlayer::~ScriptedPlayer()
 
 ScriptedPlayer::Connection* ScriptedPlayer::Current()
 {
-    if (std::this_thread::get_id() == thread_.get_id()) {
+    if (t_scripting == this) {
         for (auto& connection : connections_) {
             if (connection.fd == current_)
                 return &connection;
@@ -234,10 +237,12 @@ bool ScriptedPlayer::Receive(int fd)
     }
     line_received_.notify_all();
     current_ = fd;
+    t_scripting = this;
     for (const auto& line : lines) {
         if (script_)
             script_(line, *this);
     }
+    t_scripting = nullptr;
     current_ = -1;
     return true;
 }
