@@ -29,8 +29,9 @@ TEST(TelnetSession, ConnectReadsDisplayTypeAndShellReplies)
     CTelnetSession session;
     ASSERT_EQ(session.Connect(CTelnetSession::kPlayerPort, player.address()), S_OK);
     EXPECT_EQ(session.display_type(), "Large VFD");
-    ASSERT_EQ(session.SendCommand("ps\r\n", true), S_OK);
-    EXPECT_EQ(session.reply_lines(), (std::vector<std::string>{"  1 Shell", "  2 StandbyApp"}));
+    std::vector<std::string> lines;
+    ASSERT_EQ(session.SendCommand("ps\r\n", true, &lines), S_OK);
+    EXPECT_EQ(lines, (std::vector<std::string>{"  1 Shell", "  2 StandbyApp"}));
     EXPECT_EQ(session.SendCommand("ps\r\nsketch -c clear\r\n", true), E_INVALIDARG);
     EXPECT_EQ(session.SendCommand("no line end", false), E_INVALIDARG);
 }
@@ -262,25 +263,32 @@ TEST(ControlSession, StandingSubscriptionReceivesEveryEventLine)
     EXPECT_EQ(session.RemoveTransaction("IrDemod"), S_FALSE);
 }
 
-TEST(TelnetSession, CommandThatComesInWhileAnotherWaitsIsRefused)
+TEST(TelnetSession, CommandThatComesInWhileAnotherWaitsGoesOutAfterItsAnswer)
 {
     auto apartment = Apartment::Create();
-    ScriptedPlayer player([](std::string_view line, ScriptedPlayer& p) { p.AnswerShell(line); });
+    ScriptedPlayer player([](std::string_view line, ScriptedPlayer& p) {
+        if (line == "ps")
+            p.Send("  1 Shell\r\nMelodeck>");
+        else
+            p.AnswerShell(line);
+    });
     CTelnetSession session;
     ASSERT_EQ(session.Connect(CTelnetSession::kPlayerPort, player.address()), S_OK);
 
     // Runs while the first command waits, as a call into the apartment would; the player
-    // answers once it has run.
-    HRESULT nested = S_OK;
+    // answers the first command only then.
+    HRESULT nested = E_FAIL;
+    std::vector<std::string> nested_lines;
     apartment->Post([&] {
-        nested = session.SendCommand("ps\r\n", true);
         player.Send("1.0\r\nMelodeck>");
+        nested = session.SendCommand("ps\r\n", true, &nested_lines);
     });
-    EXPECT_EQ(session.SendCommand("version\r\n", true), S_OK);
-    EXPECT_EQ(nested, E_PENDING);
-    EXPECT_EQ(session.reply_lines(), std::vector<std::string>{"1.0"});
-    const auto received = player.ReceivedLines();
-    EXPECT_EQ(std::find(received.begin(), received.end(), "ps"), received.end());
+    std::vector<std::string> lines;
+    EXPECT_EQ(session.SendCommand("version\r\n", true, &lines), S_OK);
+    EXPECT_EQ(lines, std::vector<std::string>{"1.0"});
+    EXPECT_EQ(nested, S_OK);
+    EXPECT_EQ(nested_lines, std::vector<std::string>{"  1 Shell"});
+    EXPECT_EQ(player.ReceivedLines(), (std::vector<std::string>{"displaytype", "version", "ps"}));
     apartment->Close();
 }
 

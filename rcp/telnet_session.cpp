@@ -109,14 +109,14 @@ HRESULT CTelnetSession::Connect(std::uint16_t port, std::string_view host)
         return Failure(E_RCP_SOCKET, "The player at " + host_ + " could not be reached.");
 
     HRESULT hr = ReadGreeting();
-    reply_lines_.clear();
+    std::vector<std::string> lines;
     if (SUCCEEDED(hr))
-        hr = SendCommand("displaytype\r\n", true);
+        hr = SendCommand("displaytype\r\n", true, &lines);
     if (SUCCEEDED(hr)) {
-        if (reply_lines_.empty())
+        if (lines.empty())
             hr = Failure(E_FAIL, "The player did not say its display type.");
         else
-            display_type_ = reply_lines_.front();
+            display_type_ = lines.front();
     }
     if (FAILED(hr))
         CTelnetSession::Close();
@@ -165,14 +165,17 @@ HRESULT CTelnetSession::ReceiveChunk(std::string& chunk)
     }
 }
 
-HRESULT CTelnetSession::ReadChunk(const Deadline& deadline, std::string& chunk)
+HRESULT CTelnetSession::ReadChunk(const Deadline& deadline, std::string& chunk, Event* woken)
 {
     chunk.clear();
+    const Waitable socket = Waitable::Socket(socket_);
     for (int failed_waits = 0;;) {
-        const int ready = WaitOnPeer({Waitable::Socket(socket_)},
-                                     std::min(kSilenceTimeoutMs, deadline.RemainingMs()));
+        const std::uint32_t wait_ms = std::min(kSilenceTimeoutMs, deadline.RemainingMs());
+        const int ready = woken ? WaitOnPeer({socket, *woken}, wait_ms) : WaitOnPeer({socket}, wait_ms);
         if (ready == 0)
             return ReceiveChunk(chunk);
+        if (ready == 1)
+            return S_OK;
         if (ready == kWaitStopping)
             return E_VELK_SHUTTING_DOWN;
         if (ready == kWaitTimeout)
@@ -203,78 +206,127 @@ HRESULT CTelnetSession::SendAll(std::string_view bytes, const Deadline& deadline
     return S_OK;
 }
 
-HRESULT CTelnetSession::SendCommand(std::string_view line, bool wait)
+// One command's answer as it arrives.
+struct CTelnetSession::Reply {
+    explicit Reply(std::string_view command_line)
+        : command(CommandText(command_line)), deadline(kCommandTimeoutMs)
+    {
+    }
+
+    const std::string command;
+    const Deadline deadline;
+    ReplyLineBuffer lines{kMaxLineBytes};
+    ReplyBudget budget{kMaxReplyLines, kMaxReplyBytes};
+    std::vector<std::string> reply_lines;
+    bool line_end_seen = false;
+    // Set once the answer has ended, well or not; ended wakes the call that waits for it.
+    bool done = false;
+    HRESULT hr = S_OK;
+    std::string failure;
+    Event ended;
+};
+
+HRESULT CTelnetSession::SendCommand(std::string_view line, bool wait, std::vector<std::string>* reply_lines)
 {
     if (socket_ < 0)
         return Failure(E_FAIL, "The shell connection to the player is closed.");
     if (!IsSingleCommandLine(line))
         return Failure(E_INVALIDARG, "A shell command is one line.");
-    if (waiting_)
-        return Failure(E_PENDING, "The player's shell is still answering another command.");
-    reply_lines_.clear();
-    const Deadline deadline(kCommandTimeoutMs);
-    HRESULT hr = SendAll(line, deadline);
+    // A call that came in while an earlier command waits: the shell takes one command at a
+    // time, so the earlier answer is read to its end first, for its own call to find.
+    if (Reply* earlier = reading_) {
+        ReadToEnd(*earlier);
+        earlier->ended.Set();
+        if (reading_ == earlier)
+            reading_ = nullptr;
+        if (socket_ < 0)
+            return Failure(earlier->hr, earlier->failure);
+    }
+    Reply reply(line);
+    HRESULT hr = SendAll(line, reply.deadline);
     if (FAILED(hr))
         return Failure(hr, "The player at " + host_ + " did not take the command " +
-                               CommandText(line) + ".");
+                               reply.command + ".");
     if (!wait)
         return S_OK;
-    waiting_ = true;
-    hr = ReadReply(line, deadline);
-    waiting_ = false;
-    return hr;
+    reading_ = &reply;
+    ReadToEnd(reply);
+    if (reading_ == &reply)
+        reading_ = nullptr;
+    if (FAILED(reply.hr))
+        return Failure(reply.hr, reply.failure);
+    if (reply_lines)
+        *reply_lines = std::move(reply.reply_lines);
+    return S_OK;
 }
 
-HRESULT CTelnetSession::ReadReply(std::string_view command, const Deadline& deadline)
+void CTelnetSession::ReadToEnd(Reply& reply)
 {
-    ReplyLineBuffer lines(kMaxLineBytes);
-    ReplyBudget budget(kMaxReplyLines, kMaxReplyBytes);
     std::string chunk;
-    bool line_end_seen = false;
-    // What the player sent, for a failure's message: the first line, or what there is of it.
-    const auto sent = [&] {
-        return ReplyExcerpt(reply_lines_.empty() ? lines.Pending() : reply_lines_.front());
-    };
-    for (;;) {
-        HRESULT hr = deadline.Expired() ? E_RCP_TIMEOUT : ReadChunk(deadline, chunk);
-        if (FAILED(hr))
-            return Failure(hr, "The player's answer to " + CommandText(command) +
-                                   std::string(HowReplyEnded(hr)) + sent());
-        if (!lines.Append(chunk))
-            return Failure(kInvalidData, "The player's answer to " + CommandText(command) +
-                                             " has a line longer than " +
-                                             std::to_string(kMaxLineBytes) + " bytes: " +
-                                             ReplyExcerpt(lines.Pending()));
-
-        bool took_line = false;
-        while (const auto line = lines.NextLine()) {
-            line_end_seen = true;
-            if (line->empty())
-                continue;
-            if (!budget.Take(line->size()))
-                return Failure(kInvalidData, "The player's answer to " + CommandText(command) +
-                                                 " goes on past " + std::to_string(kMaxReplyLines) +
-                                                 " lines or " + std::to_string(kMaxReplyBytes) +
-                                                 " bytes: " + sent());
-            reply_lines_.emplace_back(*line);
-            took_line = true;
+    while (!reply.done) {
+        const HRESULT hr =
+            reply.deadline.Expired() ? E_RCP_TIMEOUT : ReadChunk(reply.deadline, chunk, &reply.ended);
+        if (reply.done)
+            return;
+        if (FAILED(hr)) {
+            const std::string_view sent =
+                reply.reply_lines.empty() ? reply.lines.Pending() : reply.reply_lines.front();
+            End(reply, hr, "The player's answer to " + reply.command + std::string(HowReplyEnded(hr)) +
+                               ReplyExcerpt(sent));
+            return;
         }
-        if (!line_end_seen)
-            continue;
-
-        // The prompt stands in the unterminated tail; a prompt that came with its own line
-        // end stands in the last line taken.
-        const std::string_view tail = lines.Pending();
-        if (!tail.empty()) {
-            if (tail.find(prompt_) != std::string_view::npos)
-                return S_OK;
-        } else if (took_line && reply_lines_.back().find(prompt_) != std::string::npos) {
-            reply_lines_.pop_back();
-            return S_OK;
-        } else if (prompt_.empty()) {
-            return S_OK;
-        }
+        Take(reply, chunk);
     }
+}
+
+void CTelnetSession::Take(Reply& reply, std::string_view chunk)
+{
+    if (!reply.lines.Append(chunk)) {
+        End(reply, kInvalidData, "The player's answer to " + reply.command +
+                                     " has a line longer than " + std::to_string(kMaxLineBytes) +
+                                     " bytes: " + ReplyExcerpt(reply.lines.Pending()));
+        return;
+    }
+    bool took_line = false;
+    while (const auto line = reply.lines.NextLine()) {
+        reply.line_end_seen = true;
+        if (line->empty())
+            continue;
+        if (!reply.budget.Take(line->size())) {
+            End(reply, kInvalidData, "The player's answer to " + reply.command + " goes on past " +
+                                         std::to_string(kMaxReplyLines) + " lines or " +
+                                         std::to_string(kMaxReplyBytes) + " bytes: " +
+                                         ReplyExcerpt(*line));
+            return;
+        }
+        reply.reply_lines.emplace_back(*line);
+        took_line = true;
+    }
+    if (!reply.line_end_seen)
+        return;
+
+    // The prompt stands in the unterminated tail; a prompt that came with its own line end
+    // stands in the last line taken.
+    const std::string_view tail = reply.lines.Pending();
+    if (!tail.empty()) {
+        if (tail.find(prompt_) != std::string_view::npos)
+            End(reply, S_OK, {});
+    } else if (took_line && reply.reply_lines.back().find(prompt_) != std::string::npos) {
+        reply.reply_lines.pop_back();
+        End(reply, S_OK, {});
+    } else if (prompt_.empty()) {
+        End(reply, S_OK, {});
+    }
+}
+
+void CTelnetSession::End(Reply& reply, HRESULT hr, std::string failure)
+{
+    reply.done = true;
+    reply.hr = hr;
+    reply.failure = std::move(failure);
+    // What follows no longer lines up with the commands.
+    if (hr == E_RCP_SOCKET || hr == kInvalidData)
+        CTelnetSession::Close();
 }
 
 HRESULT CTelnetSession::Failure(HRESULT hr, std::string description)

@@ -1,7 +1,8 @@
 // The plain shell connection to a player's command shell: connect and wait for the prompt,
 // send a line and collect the reply lines up to the next prompt, close. Used by one thread at a
-// time; on an apartment thread its waits keep the apartment's queue running, so a call that
-// comes in meanwhile may find a command waiting (E_PENDING).
+// time; on an apartment thread its waits keep the apartment's queue running, and a command that
+// comes in meanwhile (from a call into the apartment) reads the earlier answer to its end before
+// it is sent, as the shell takes one command at a time.
 #pragma once
 
 #include <cstdint>
@@ -32,17 +33,16 @@ public:
     // too long, HRESULT_FROM_WIN32(ERROR_INVALID_DATA) for more than a greeting.
     HRESULT Connect(std::uint16_t port, std::string_view host);
     // Sends one line ending in "\r\n" (and no other line break: E_INVALIDARG). With wait,
-    // returns once the prompt has been seen, the reply's lines in reply_lines(). The player has
+    // returns once the prompt has been seen, the reply's lines in reply. The player has
     // kCommandTimeoutMs for it all (E_RCP_TIMEOUT); a reply past its bounds is
-    // HRESULT_FROM_WIN32(ERROR_INVALID_DATA). Either leaves the connection out of step with the
-    // player, so it is closed. E_PENDING while another command of this session waits.
-    // Every failure sets the thread's error record, saying what the player sent.
-    HRESULT SendCommand(std::string_view line, bool wait);
+    // HRESULT_FROM_WIN32(ERROR_INVALID_DATA) and closes the connection, which is out of step
+    // with the player then. Every failure sets the thread's error record, saying what the
+    // player sent.
+    HRESULT SendCommand(std::string_view line, bool wait, std::vector<std::string>* reply = nullptr);
     // Always S_OK; safe when closed.
     virtual HRESULT Close();
 
     bool IsConnected() const { return socket_ >= 0; }
-    const std::vector<std::string>& reply_lines() const { return reply_lines_; }
     const std::string& display_type() const { return display_type_; }
     const std::string& host() const { return host_; }
     std::uint16_t port() const { return port_; }
@@ -60,10 +60,18 @@ protected:
     int socket() const { return socket_; }
 
 private:
+    struct Reply;
+
     HRESULT ReadGreeting();
-    HRESULT ReadReply(std::string_view command, const Deadline& deadline);
-    // Waits until the player sends, falls silent or the deadline passes, and reads one chunk.
-    HRESULT ReadChunk(const Deadline& deadline, std::string& chunk);
+    // Reads until the reply has ended, well or not (it may end in a call that came in
+    // meanwhile).
+    void ReadToEnd(Reply& reply);
+    // Takes the whole lines of what arrived; ends the reply at its prompt or past its bounds.
+    void Take(Reply& reply, std::string_view chunk);
+    void End(Reply& reply, HRESULT hr, std::string failure);
+    // Waits until the player sends, falls silent, the deadline passes or woken is set, and
+    // reads one chunk (none when woken).
+    HRESULT ReadChunk(const Deadline& deadline, std::string& chunk, Event* woken = nullptr);
     // Records what happened in the thread's error record; a connection that broke or sent
     // what no player sends is closed.
     HRESULT Failure(HRESULT hr, std::string description);
@@ -72,9 +80,9 @@ private:
     std::string display_type_;
     std::uint16_t port_ = 0xFFFF;
     std::string host_;
-    std::vector<std::string> reply_lines_;
     std::string prompt_ = kDefaultPrompt;
-    bool waiting_ = false;
+    // The reply still arriving, owned by the call that sent its command.
+    Reply* reading_ = nullptr;
 };
 
 // True when text is one command line: it ends in "\r\n" and holds no other CR, LF or NUL.

@@ -358,25 +358,26 @@ HRESULT CVelkDevice::CloseSession()
 
 HRESULT CVelkDevice::ReadStandby()
 {
-    HRESULT hr = telnet_.SendCommand("ps\r\n", true);
+    std::vector<std::string> lines;
+    HRESULT hr = telnet_.SendCommand("ps\r\n", true, &lines);
     if (FAILED(hr))
         return hr;
-    const auto& lines = telnet_.reply_lines();
     standby_ = std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
         return line.find(kStandbyProcess) != std::string::npos;
     });
     return S_OK;
 }
 
-HRESULT CVelkDevice::Send(std::string_view text, LineKind kind)
+HRESULT CVelkDevice::Send(std::string_view text, LineKind kind, std::vector<std::string>* reply)
 {
     const auto line = ShellLine(text);
     if (!line)
         return ReportError(E_INVALIDARG);
-    return SendLine(*line, kind);
+    return SendLine(*line, kind, reply);
 }
 
-HRESULT CVelkDevice::SendLine(const std::string& line, LineKind kind)
+HRESULT CVelkDevice::SendLine(const std::string& line, LineKind kind,
+                              std::vector<std::string>* reply)
 {
     if (kind == LineKind::Command || kind == LineKind::GiveUp) {
         if (shutting_down_)
@@ -396,7 +397,7 @@ HRESULT CVelkDevice::SendLine(const std::string& line, LineKind kind)
         if (kind != LineKind::Query)
             return hr;
     }
-    const HRESULT hr = telnet_.SendCommand(line, true);
+    const HRESULT hr = telnet_.SendCommand(line, true, reply);
     NoteSendResult(hr);
     return hr;
 }
@@ -488,15 +489,14 @@ HRESULT CVelkDevice::ScreenSize(std::int16_t& cx, std::int16_t& cy)
 
 HRESULT CVelkDevice::get_Version(std::string& version)
 {
-    HRESULT hr = Send("version", LineKind::Query);
+    std::vector<std::string> lines;
+    HRESULT hr = Send("version", LineKind::Query, &lines);
     if (FAILED(hr))
         return hr;
-    auto parsed = VersionFromReply(telnet_.reply_lines());
-    if (!parsed) {
-        const auto& lines = telnet_.reply_lines();
+    auto parsed = VersionFromReply(lines);
+    if (!parsed)
         return ReportError(E_FAIL, "The player answered version with " +
                                        ReplyExcerpt(lines.empty() ? "" : lines.front()) + ".");
-    }
     version = std::move(*parsed);
     return S_OK;
 }
