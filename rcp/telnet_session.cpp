@@ -108,7 +108,9 @@ HRESULT CTelnetSession::Connect(std::uint16_t port, std::string_view host)
     if (socket_ < 0)
         return Failure(E_RCP_SOCKET, "The player at " + host_ + " could not be reached.");
 
+    greeting_ = true;
     HRESULT hr = ReadGreeting();
+    greeting_ = false;
     std::vector<std::string> lines;
     if (SUCCEEDED(hr))
         hr = SendCommand("displaytype\r\n", true, &lines);
@@ -232,6 +234,8 @@ HRESULT CTelnetSession::SendCommand(std::string_view line, bool wait, std::vecto
         return Failure(E_FAIL, "The shell connection to the player is closed.");
     if (!IsSingleCommandLine(line))
         return Failure(E_INVALIDARG, "A shell command is one line.");
+    if (greeting_)
+        return Failure(E_PENDING, "The player's shell has not greeted yet.");
     // A call that came in while an earlier command waits: the shell takes one command at a
     // time, so the earlier answer is read to its end first, for its own call to find.
     if (Reply* earlier = reading_) {

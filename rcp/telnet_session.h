@@ -32,12 +32,12 @@ public:
     // connection cannot be made or breaks, E_RCP_TIMEOUT when the player falls silent or takes
     // too long, HRESULT_FROM_WIN32(ERROR_INVALID_DATA) for more than a greeting.
     HRESULT Connect(std::uint16_t port, std::string_view host);
-    // Sends one line ending in "\r\n" (and no other line break: E_INVALIDARG). With wait,
-    // returns once the prompt has been seen, the reply's lines in reply. The player has
-    // kCommandTimeoutMs for it all (E_RCP_TIMEOUT); a reply past its bounds is
-    // HRESULT_FROM_WIN32(ERROR_INVALID_DATA) and closes the connection, which is out of step
-    // with the player then. Every failure sets the thread's error record, saying what the
-    // player sent.
+    // Sends one line ending in "\r\n" (and no other line break: E_INVALIDARG; E_PENDING while
+    // Connect reads the greeting). With wait, returns once the prompt has been seen, the
+    // reply's lines in reply. The player has kCommandTimeoutMs for it all (E_RCP_TIMEOUT); a
+    // reply past its bounds is HRESULT_FROM_WIN32(ERROR_INVALID_DATA) and closes the
+    // connection, which is out of step with the player then. Every failure sets the thread's
+    // error record, saying what the player sent.
     HRESULT SendCommand(std::string_view line, bool wait, std::vector<std::string>* reply = nullptr);
     // Always S_OK; safe when closed.
     virtual HRESULT Close();
@@ -81,7 +81,10 @@ private:
     std::uint16_t port_ = 0xFFFF;
     std::string host_;
     std::string prompt_ = kDefaultPrompt;
-    // The reply still arriving, owned by the call that sent its command.
+    // What is still arriving: the greeting (a command that comes in meanwhile is refused), or
+    // a reply owned by the call that sent its command (a command that comes in meanwhile reads
+    // it to its end before it goes out).
+    bool greeting_ = false;
     Reply* reading_ = nullptr;
 };
 
