@@ -173,11 +173,12 @@ HRESULT CTelnetSession::ReadChunk(const Deadline& deadline, std::string& chunk, 
     const Waitable socket = Waitable::Socket(socket_);
     for (int failed_waits = 0;;) {
         const std::uint32_t wait_ms = std::min(kSilenceTimeoutMs, deadline.RemainingMs());
-        const int ready = woken ? WaitOnPeer({socket, *woken}, wait_ms) : WaitOnPeer({socket}, wait_ms);
-        if (ready == 0)
-            return ReceiveChunk(chunk);
-        if (ready == 1)
+        // Woken first: the connection may have changed hands meanwhile.
+        const int ready = woken ? WaitOnPeer({*woken, socket}, wait_ms) : WaitOnPeer({socket}, wait_ms);
+        if (woken && ready == 0)
             return S_OK;
+        if (ready == (woken ? 1 : 0))
+            return ReceiveChunk(chunk);
         if (ready == kWaitStopping)
             return E_VELK_SHUTTING_DOWN;
         if (ready == kWaitTimeout)
