@@ -342,10 +342,9 @@ HRESULT CControlSession::Wait(const std::shared_ptr<CRCPTransaction>& entry,
         if (signalled == kWaitTimeout) {
             if (entry->in_transaction.exchange(false))
                 PostCommand("CancelTransaction", nullptr, entry->command_word);
-            entry->SettleIfPending(E_RCP_TIMEOUT,
-                                   "The player did not finish its answer to " +
-                                       entry->command_word + " in time (" +
-                                       std::to_string(lines_seen) + " lines had come).");
+            entry->SettleIfPending(
+                E_RCP_TIMEOUT, "The player did not finish its answer to " + entry->command_word +
+                                   " in time (" + std::to_string(lines_seen) + " lines had come).");
             break;
         }
         if (signalled == kWaitStopping) {
@@ -437,8 +436,8 @@ void CControlSession::ProcessReceived()
                 received_.Unread();
                 break;
             }
-            value = std::string_view(value.data(),
-                                     static_cast<std::size_t>(data->data() + data->size() - value.data()));
+            value = std::string_view(
+                value.data(), static_cast<std::size_t>(data->data() + data->size() - value.data()));
         }
 
         const auto entry = EntryFor(word);
@@ -446,12 +445,11 @@ void CControlSession::ProcessReceived()
         if (!entry)
             continue;
         if (!entry->command_line.empty() && !entry->budget.Take(value.size())) {
-            ResetConnection(entry, "The player's answer to " + entry->command_word +
-                                       " goes on past " +
-                                       std::to_string(CRCPTransaction::kMaxReplyLines) +
-                                       " lines or " +
-                                       std::to_string(CRCPTransaction::kMaxReplyBytes) +
-                                       " bytes: " + ReplyExcerpt(value));
+            ResetConnection(entry,
+                            "The player's answer to " + entry->command_word + " goes on past " +
+                                std::to_string(CRCPTransaction::kMaxReplyLines) + " lines or " +
+                                std::to_string(CRCPTransaction::kMaxReplyBytes) +
+                                " bytes: " + ReplyExcerpt(value));
             return;
         }
         ClassifyReplyLine(*entry, ToValidUtf8(value));

@@ -71,8 +71,9 @@ public:
                         std::optional<std::string_view> argument = {});
     // A command whose every data line goes to the callback (information answers of several
     // lines, a firmware upgrade); timeout_ms of silence allowed, max_ms in all.
-    HRESULT ExecuteWithLines(std::string_view command_word, std::optional<std::string_view> argument,
-                             RcpLineCallback callback, std::uint32_t timeout_ms = kReplyTimeoutMs,
+    HRESULT ExecuteWithLines(std::string_view command_word,
+                             std::optional<std::string_view> argument, RcpLineCallback callback,
+                             std::uint32_t timeout_ms = kReplyTimeoutMs,
                              std::uint32_t max_ms = kMaxReplyMs);
     // Queues "<word> <argument>\r\n" and returns at once; the entry stays until replaced or
     // the session closes.

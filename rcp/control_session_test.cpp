@@ -304,8 +304,9 @@ TEST(ControlSession, ListThatTricklesEndsAtItsWholeDeadline)
     ASSERT_EQ(session.Open(player.address(), kMinimum), S_OK);
     // Each line comes well within the silence allowed; the whole is what runs out.
     session.set_reply_timeouts(5000, 5000, 500);
-    EXPECT_EQ(session.ExecuteList("ListGenres", [](std::string_view, std::int32_t) { return S_OK; }),
-              E_RCP_TIMEOUT);
+    EXPECT_EQ(
+        session.ExecuteList("ListGenres", [](std::string_view, std::int32_t) { return S_OK; }),
+        E_RCP_TIMEOUT);
 }
 
 // However the calls nest, a wait on a player ends once the apartment is asked to stop.

@@ -10,8 +10,8 @@
 #include "platform/git.h"
 #include "rcp/rcp_lists.h"
 #include "rcp/rcp_reply_values.h"
-#include "rcp/reply_lines.h"
 #include "rcp/remote_keys.h"
+#include "rcp/reply_lines.h"
 #include "velk/velk_data_service.h"
 #include "velk/velk_device.h"
 
@@ -39,8 +39,8 @@ std::optional<std::array<std::int32_t, 3>> ParseThreeNumbers(std::string_view te
 // The failure of a reply that does not read as the command's answer should.
 HRESULT UnreadableReply(std::string_view command_word, std::string_view value)
 {
-    return ReportError(E_UNEXPECTED, "The player answered " + std::string(command_word) +
-                                         " with " + ReplyExcerpt(value) + ".");
+    return ReportError(E_UNEXPECTED, "The player answered " + std::string(command_word) + " with " +
+                                         ReplyExcerpt(value) + ".");
 }
 
 std::string TwoDigits(int value)

@@ -137,11 +137,11 @@ HRESULT CTelnetSession::ReadGreeting()
         HRESULT hr = ReadChunk(deadline, chunk);
         greeting += chunk;
         if (greeting.starts_with(kDisabled))
-            return Failure(E_RCP_SHELL_DISABLED, "The player at " + host_ + " answered " +
-                                                     ReplyExcerpt(greeting));
+            return Failure(E_RCP_SHELL_DISABLED,
+                           "The player at " + host_ + " answered " + ReplyExcerpt(greeting));
         if (FAILED(hr))
-            return Failure(hr, "The player at " + host_ + " did not greet with its prompt: " +
-                                   ReplyExcerpt(greeting));
+            return Failure(hr, "The player at " + host_ +
+                                   " did not greet with its prompt: " + ReplyExcerpt(greeting));
     }
     return S_OK;
 }
@@ -174,7 +174,8 @@ HRESULT CTelnetSession::ReadChunk(const Deadline& deadline, std::string& chunk, 
     for (int failed_waits = 0;;) {
         const std::uint32_t wait_ms = std::min(kSilenceTimeoutMs, deadline.RemainingMs());
         // Woken first: the connection may have changed hands meanwhile.
-        const int ready = woken ? WaitOnPeer({*woken, socket}, wait_ms) : WaitOnPeer({socket}, wait_ms);
+        const int ready =
+            woken ? WaitOnPeer({*woken, socket}, wait_ms) : WaitOnPeer({socket}, wait_ms);
         if (woken && ready == 0)
             return S_OK;
         if (ready == (woken ? 1 : 0))
@@ -197,8 +198,7 @@ HRESULT CTelnetSession::SendAll(std::string_view bytes, const Deadline& deadline
         if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
             // A player that takes the line slower than this has stopped reading.
             pollfd p{socket_, POLLOUT, 0};
-            if (deadline.Expired() ||
-                poll(&p, 1, static_cast<int>(deadline.RemainingMs())) != 1)
+            if (deadline.Expired() || poll(&p, 1, static_cast<int>(deadline.RemainingMs())) != 1)
                 return E_RCP_SOCKET;
             continue;
         }
@@ -229,7 +229,8 @@ struct CTelnetSession::Reply {
     Event ended;
 };
 
-HRESULT CTelnetSession::SendCommand(std::string_view line, bool wait, std::vector<std::string>* reply_lines)
+HRESULT CTelnetSession::SendCommand(std::string_view line, bool wait,
+                                    std::vector<std::string>* reply_lines)
 {
     if (socket_ < 0)
         return Failure(E_FAIL, "The shell connection to the player is closed.");
@@ -250,8 +251,8 @@ HRESULT CTelnetSession::SendCommand(std::string_view line, bool wait, std::vecto
     Reply reply(line);
     HRESULT hr = SendAll(line, reply.deadline);
     if (FAILED(hr))
-        return Failure(hr, "The player at " + host_ + " did not take the command " +
-                               reply.command + ".");
+        return Failure(hr, "The player at " + host_ + " did not take the command " + reply.command +
+                               ".");
     if (!wait)
         return S_OK;
     reading_ = &reply;
@@ -269,15 +270,17 @@ void CTelnetSession::ReadToEnd(Reply& reply)
 {
     std::string chunk;
     while (!reply.done) {
-        const HRESULT hr =
-            reply.deadline.Expired() ? E_RCP_TIMEOUT : ReadChunk(reply.deadline, chunk, &reply.ended);
+        const HRESULT hr = reply.deadline.Expired()
+                               ? E_RCP_TIMEOUT
+                               : ReadChunk(reply.deadline, chunk, &reply.ended);
         if (reply.done)
             return;
         if (FAILED(hr)) {
             const std::string_view sent =
                 reply.reply_lines.empty() ? reply.lines.Pending() : reply.reply_lines.front();
-            End(reply, hr, "The player's answer to " + reply.command + std::string(HowReplyEnded(hr)) +
-                               ReplyExcerpt(sent));
+            End(reply, hr,
+                "The player's answer to " + reply.command + std::string(HowReplyEnded(hr)) +
+                    ReplyExcerpt(sent));
             return;
         }
         Take(reply, chunk);
@@ -287,9 +290,9 @@ void CTelnetSession::ReadToEnd(Reply& reply)
 void CTelnetSession::Take(Reply& reply, std::string_view chunk)
 {
     if (!reply.lines.Append(chunk)) {
-        End(reply, kInvalidData, "The player's answer to " + reply.command +
-                                     " has a line longer than " + std::to_string(kMaxLineBytes) +
-                                     " bytes: " + ReplyExcerpt(reply.lines.Pending()));
+        End(reply, kInvalidData,
+            "The player's answer to " + reply.command + " has a line longer than " +
+                std::to_string(kMaxLineBytes) + " bytes: " + ReplyExcerpt(reply.lines.Pending()));
         return;
     }
     bool took_line = false;
@@ -298,10 +301,10 @@ void CTelnetSession::Take(Reply& reply, std::string_view chunk)
         if (line->empty())
             continue;
         if (!reply.budget.Take(line->size())) {
-            End(reply, kInvalidData, "The player's answer to " + reply.command + " goes on past " +
-                                         std::to_string(kMaxReplyLines) + " lines or " +
-                                         std::to_string(kMaxReplyBytes) + " bytes: " +
-                                         ReplyExcerpt(*line));
+            End(reply, kInvalidData,
+                "The player's answer to " + reply.command + " goes on past " +
+                    std::to_string(kMaxReplyLines) + " lines or " + std::to_string(kMaxReplyBytes) +
+                    " bytes: " + ReplyExcerpt(*line));
             return;
         }
         reply.reply_lines.emplace_back(*line);

@@ -38,7 +38,8 @@ public:
     // reply past its bounds is HRESULT_FROM_WIN32(ERROR_INVALID_DATA) and closes the
     // connection, which is out of step with the player then. Every failure sets the thread's
     // error record, saying what the player sent.
-    HRESULT SendCommand(std::string_view line, bool wait, std::vector<std::string>* reply = nullptr);
+    HRESULT SendCommand(std::string_view line, bool wait,
+                        std::vector<std::string>* reply = nullptr);
     // Always S_OK; safe when closed.
     virtual HRESULT Close();
 

@@ -646,7 +646,7 @@ TEST_F(VelkDeviceTest, AudioToneSendsTheRateWordsAndRefusesTheRest)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message() << "tone " << c.tone.vt() << ", rate " << c.rate.vt()
-                                        << ", " << (c.line ? c.line : "refused"));
+                                          << ", " << (c.line ? c.line : "refused"));
         const auto before = ShellLines(sim);
         EXPECT_EQ(device->AudioTone(c.tone, c.rate), c.expected);
         const auto after = ShellLines(sim);
@@ -713,7 +713,7 @@ TEST_F(VelkDeviceTest, ShowContentModeDecidesWhetherDrawingIsWelcome)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message() << "mode " << int{c.mode} << " standby " << c.standby
-                                        << " playing " << c.playing);
+                                          << " playing " << c.playing);
         ASSERT_EQ(device->Load(HostHeader({3, 0, 2, 0, 0x88, 0x13, 0, 0, c.mode, 0})), S_OK);
         ASSERT_EQ(device->put_StandbyMode(c.standby), S_OK);
         device->set_playing(c.playing);

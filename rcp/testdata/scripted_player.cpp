@@ -164,8 +164,9 @@ void ScriptedPlayer::ThreadMain()
                 } else if (connection.stream) {
                     const auto due = std::chrono::ceil<std::chrono::milliseconds>(
                         std::max(connection.stream->next - now, Clock::duration::zero()));
-                    timeout_ms = timeout_ms < 0 ? static_cast<int>(due.count())
-                                                : std::min(timeout_ms, static_cast<int>(due.count()));
+                    timeout_ms = timeout_ms < 0
+                                     ? static_cast<int>(due.count())
+                                     : std::min(timeout_ms, static_cast<int>(due.count()));
                 }
                 fds.push_back({connection.fd, events, 0});
             }
@@ -255,8 +256,8 @@ bool ScriptedPlayer::SendStream(Connection& connection)
         return true;
     const std::size_t length =
         std::min(fast ? flow.block.size() - flow.phase : flow.unit_size, flow.left);
-    const ssize_t sent = send(connection.fd, flow.block.data() + flow.phase, length,
-                              MSG_DONTWAIT | MSG_NOSIGNAL);
+    const ssize_t sent =
+        send(connection.fd, flow.block.data() + flow.phase, length, MSG_DONTWAIT | MSG_NOSIGNAL);
     if (sent < 0 && (errno == EAGAIN || errno == EINTR))
         return true;
     if (sent < 0)

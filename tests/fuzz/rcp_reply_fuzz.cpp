@@ -25,8 +25,8 @@ void CutAsReads(std::string_view input)
     std::size_t fed = 0;
     while (fed < input.size()) {
         // Each read's size from the byte it starts with.
-        const std::size_t size =
-            std::min<std::size_t>(1 + static_cast<unsigned char>(input[fed]) % 17, input.size() - fed);
+        const std::size_t size = std::min<std::size_t>(
+            1 + static_cast<unsigned char>(input[fed]) % 17, input.size() - fed);
         const bool fits = buffer.Append(input.substr(fed, size));
         fed += size;
         if (!fits) {

@@ -18,8 +18,8 @@
 #include "platform/registry_test_fixture.h"
 #include "providers/time/testdata/device_state_bytes.h"
 #include "rcp/testdata/scripted_player.h"
-#include "tools/sim/sketch.h"
 #include "tools/sim/sim_test_support.h"
+#include "tools/sim/sketch.h"
 
 namespace velk {
 namespace {
@@ -272,13 +272,13 @@ TEST_F(ServiceTest, HostilePlayerStallsOnlyItselfAndTheServiceStillStops)
         const char* fails_with; // the call's code, when it ends before the stop
     };
     const Case cases[] = {
-        {"shell answer a byte at a time", "VelkDevices.Item(0).Version", "version", "", "1",
-         300ms, kForever, ""},
+        {"shell answer a byte at a time", "VelkDevices.Item(0).Version", "version", "", "1", 300ms,
+         kForever, ""},
         {"list a line at a time", "VelkDevices.Item(0).RCPSession.Genres.Count", "ListGenres ",
          "ListGenres: TransactionInitiated\r\nListGenres: ListResultSize 3\r\n",
          "ListGenres: Jazz\r\n", 300ms, kForever, ""},
-        {"endless line, fast", "VelkDevices.Item(0).RCPSession.Volume", "GetVolume", "GetVolume: ",
-         "9", 0ms, std::size_t{1} << 30, "0x8007000D "},
+        {"endless line, fast", "VelkDevices.Item(0).RCPSession.Volume", "GetVolume",
+         "GetVolume: ", "9", 0ms, std::size_t{1} << 30, "0x8007000D "},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -215,8 +215,8 @@ TEST(Velkctl, ShellReplyThatNeverEndsFailsAtItsDeadline)
     const Case cases[] = {{"a byte at a time", "L"}, {"a line at a time", "Large VFD\r\n"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        ScriptedPlayer player(MisbehavingPlayer(
-            "displaytype", [&](ScriptedPlayer& p) { p.Stream(c.unit, 300ms); }));
+        ScriptedPlayer player(
+            MisbehavingPlayer("displaytype", [&](ScriptedPlayer& p) { p.Stream(c.unit, 300ms); }));
         const auto outcome = Velkctl({"--player", player.address(), "DeviceType"});
         EXPECT_EQ(outcome.status, 1) << outcome.err;
         EXPECT_TRUE(outcome.err.starts_with("0xC0040209 ")) << outcome.err;
