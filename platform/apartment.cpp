@@ -134,6 +134,20 @@ int WaitWithPumping(std::initializer_list<Waitable> objects, std::uint32_t timeo
     return WaitAny(objects, timeout_ms);
 }
 
+int WaitOnPeer(std::initializer_list<Waitable> objects, std::uint32_t timeout_ms)
+{
+    auto apartment = Apartment::Current();
+    if (!apartment)
+        return WaitAny(objects, timeout_ms);
+    // The stop first: a peer that keeps its socket readable must not hide it.
+    std::vector<Waitable> waits = {apartment->stop_requested()};
+    waits.insert(waits.end(), objects.begin(), objects.end());
+    const int signalled = apartment->PumpUntil(waits, timeout_ms);
+    if (signalled == 0)
+        return kWaitStopping;
+    return signalled > 0 ? signalled - 1 : signalled;
+}
+
 ApartmentThread::ApartmentThread()
 {
     Event ready;

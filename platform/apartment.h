@@ -47,6 +47,11 @@ public:
     // Refuses further tasks and drops the queued ones (their invokers get RPC_E_DISCONNECTED).
     void Close();
 
+    // Asks the owner to wind down; any thread. From then on the waits on peers outside the
+    // process that run on this thread give up (WaitOnPeer), however deeply the calls nest.
+    void RequestStop() { stop_requested_.Set(); }
+    Event& stop_requested() { return stop_requested_; }
+
     bool IsCurrent() const { return std::this_thread::get_id() == owner_; }
 
 private:
@@ -58,11 +63,19 @@ private:
     std::deque<Task> queue_;
     Event queue_event_;
     bool closed_ = false;
+    Event stop_requested_;
 };
 
 // Waits on the calling thread the way the system waits everywhere: on an apartment thread the
 // queue keeps running, on any other thread it simply waits.
 int WaitWithPumping(std::initializer_list<Waitable> objects, std::uint32_t timeout_ms);
+
+// What WaitOnPeer returns once the calling thread's apartment has been asked to stop.
+constexpr int kWaitStopping = -3;
+
+// WaitWithPumping for a peer outside the process (a player, a server), which may never answer:
+// on an apartment that has been asked to stop it ends at once with kWaitStopping.
+int WaitOnPeer(std::initializer_list<Waitable> objects, std::uint32_t timeout_ms);
 
 // A thread of its own running an apartment until this object goes; queued tasks are dropped
 // then.

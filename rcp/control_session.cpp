@@ -3,23 +3,21 @@
 #include <sys/socket.h>
 
 #include <cerrno>
-#include <cstdio>
 
 #include "platform/apartment.h"
 #include "platform/ascii.h"
 #include "platform/encoding.h"
+#include "platform/error_info.h"
+#include "rcp/rcp_reply_values.h"
 
 namespace velk {
 
 namespace {
 
-constexpr std::size_t kReceiveChunk = 4096;
-// No reply line comes near this (a 512x32 display is 4 KiB of hex digits): a longer run
-// without a line end is garbage and is dropped.
-constexpr std::size_t kMaxLineBytes = 256 * 1024;
 constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::string_view kDataBytes = "data bytes: ";
-constexpr const char* kShellPrompt = "Melodeck>";
+constexpr std::string_view kExit = "exit\r\n";
+constexpr HRESULT kInvalidData = HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
 
 bool IsCleanArgument(std::string_view text)
 {
@@ -39,6 +37,12 @@ bool IsCommandWord(std::string_view word)
             return false;
     }
     return true;
+}
+
+// A command word and an argument that make exactly one command line.
+bool IsCleanCommand(std::string_view word, std::optional<std::string_view> argument)
+{
+    return IsCommandWord(word) && (!argument || IsCleanArgument(*argument));
 }
 
 std::string FormatLine(std::string_view word, std::optional<std::string_view> argument, bool always_blank)
@@ -82,10 +86,12 @@ CControlSession::CControlSession() = default;
 
 CControlSession::~CControlSession() { CControlSession::Close(); }
 
-void CControlSession::set_reply_timeouts(std::uint32_t reply_ms, std::uint32_t list_ms)
+void CControlSession::set_reply_timeouts(std::uint32_t reply_ms, std::uint32_t list_ms,
+                                         std::uint32_t max_list_ms)
 {
     reply_timeout_ms_ = reply_ms;
     list_timeout_ms_ = list_ms;
+    max_list_ms_ = max_list_ms;
 }
 
 ConnectedServer CControlSession::connected_server() const
@@ -114,14 +120,14 @@ HRESULT CControlSession::Open(std::string_view host, FirmwareVersion minimum)
     std::string version;
     if (FAILED(Execute("GetSoftwareVersion", {}, &version))) {
         firmware_ = kUnknownFirmware;
+    } else if (const auto parsed = ParseDecimalTriple(version, '.')) {
+        firmware_ = {(*parsed)[0], (*parsed)[1], (*parsed)[2]};
     } else {
-        FirmwareVersion parsed;
-        if (std::sscanf(version.c_str(), "%d.%d.%d", &parsed.major, &parsed.minor, &parsed.build) != 3)
-            hr = E_FAIL;
-        firmware_ = parsed;
+        firmware_ = {};
+        hr = ReportError(E_FAIL, "The player gave its version as " + ReplyExcerpt(version) + ".");
     }
     if (SUCCEEDED(hr) && firmware_ < minimum)
-        hr = E_RCP_FIRMWARE_TOO_OLD;
+        hr = ReportError(E_RCP_FIRMWARE_TOO_OLD);
     if (FAILED(hr)) {
         Close();
         return hr;
@@ -209,10 +215,10 @@ HRESULT CControlSession::ExecuteWithTimeout(std::string_view command_word,
                                             std::optional<std::string_view> argument,
                                             std::string* value, std::uint32_t timeout_ms)
 {
-    if (!IsCommandWord(command_word) || (argument && !IsCleanArgument(*argument)))
-        return E_INVALIDARG;
+    if (!IsCleanCommand(command_word, argument))
+        return ReportError(E_INVALIDARG);
     if (!IsOpen())
-        return E_RCP_SOCKET;
+        return ReportError(E_RCP_SOCKET);
 
     std::string line = FormatLine(command_word, argument, false);
     // Remote-key dispatch has no reply worth waiting for.
@@ -231,7 +237,7 @@ HRESULT CControlSession::ExecuteWithTimeout(std::string_view command_word,
                            return S_OK;
                        },
                        false);
-    HRESULT hr = Wait(entry, timeout_ms);
+    HRESULT hr = Wait(entry, timeout_ms, kMaxReplyMs);
     if (SUCCEEDED(hr) && value)
         *value = *last_value;
     if (SUCCEEDED(hr) && command_word == "ServerConnect")
@@ -242,33 +248,34 @@ HRESULT CControlSession::ExecuteWithTimeout(std::string_view command_word,
 HRESULT CControlSession::ExecuteList(std::string_view command_word, RcpLineCallback callback,
                                      std::optional<std::string_view> argument)
 {
-    if (!IsCommandWord(command_word) || (argument && !IsCleanArgument(*argument)))
-        return E_INVALIDARG;
+    if (!IsCleanCommand(command_word, argument))
+        return ReportError(E_INVALIDARG);
     std::lock_guard list_lock(list_mutex_);
     HRESULT hr = Execute("SetListResultType", "full");
     if (FAILED(hr))
         return hr;
     auto entry = Queue(command_word, FormatLine(command_word, argument, true), std::move(callback), true);
-    return Wait(entry, list_timeout_ms_);
+    return Wait(entry, list_timeout_ms_, max_list_ms_);
 }
 
 HRESULT CControlSession::ExecuteWithLines(std::string_view command_word,
                                           std::optional<std::string_view> argument,
-                                          RcpLineCallback callback, std::uint32_t timeout_ms)
+                                          RcpLineCallback callback, std::uint32_t timeout_ms,
+                                          std::uint32_t max_ms)
 {
-    if (!IsCommandWord(command_word) || (argument && !IsCleanArgument(*argument)))
-        return E_INVALIDARG;
+    if (!IsCleanCommand(command_word, argument))
+        return ReportError(E_INVALIDARG);
     if (!IsOpen())
-        return E_RCP_SOCKET;
+        return ReportError(E_RCP_SOCKET);
     auto entry =
         Queue(command_word, FormatLine(command_word, argument, false), std::move(callback), false);
-    return Wait(entry, timeout_ms);
+    return Wait(entry, timeout_ms, max_ms);
 }
 
 HRESULT CControlSession::PostCommand(std::string_view command_word, RcpLineCallback callback,
                                      std::optional<std::string_view> argument)
 {
-    if (!IsCommandWord(command_word) || (argument && !IsCleanArgument(*argument)))
+    if (!IsCleanCommand(command_word, argument))
         return E_INVALIDARG;
     if (!IsOpen())
         return E_RCP_SOCKET;
@@ -307,10 +314,13 @@ HRESULT CControlSession::RemoveTransaction(std::string_view command_word)
     return entry->Result();
 }
 
-HRESULT CControlSession::Wait(const std::shared_ptr<CRCPTransaction>& entry, std::uint32_t timeout_ms)
+HRESULT CControlSession::Wait(const std::shared_ptr<CRCPTransaction>& entry,
+                              std::uint32_t silence_ms, std::uint32_t max_ms)
 {
-    // The time-out counts silence of this command alone: only its own reply lines restart it.
-    auto deadline = std::make_unique<Deadline>(timeout_ms);
+    // Silence counts for this command alone: only its own reply lines restart it, and
+    // nothing extends the whole.
+    const Deadline whole(max_ms);
+    Deadline silence(silence_ms);
     std::uint64_t lines_seen = 0;
     for (;;) {
         entry->reply.Reset();
@@ -320,18 +330,25 @@ HRESULT CControlSession::Wait(const std::shared_ptr<CRCPTransaction>& entry, std
                 break;
             if (entry->lines_seen != lines_seen) {
                 lines_seen = entry->lines_seen;
-                deadline = std::make_unique<Deadline>(timeout_ms);
+                silence = Deadline(silence_ms);
             }
         }
         if (connection_lost_) {
             entry->SettleIfPending(E_RCP_SOCKET);
             break;
         }
-        const int signalled = WaitWithPumping({entry->reply}, deadline->RemainingMs());
+        const int signalled =
+            WaitOnPeer({entry->reply}, std::min(silence.RemainingMs(), whole.RemainingMs()));
         if (signalled == kWaitTimeout) {
             if (entry->in_transaction.exchange(false))
                 PostCommand("CancelTransaction", nullptr, entry->command_word);
-            entry->SettleIfPending(E_RCP_TIMEOUT);
+            entry->SettleIfPending(
+                E_RCP_TIMEOUT, "The player did not finish its answer to " + entry->command_word +
+                                   " in time (" + std::to_string(lines_seen) + " lines had come).");
+            break;
+        }
+        if (signalled == kWaitStopping) {
+            entry->SettleIfPending(E_VELK_SHUTTING_DOWN);
             break;
         }
         if (signalled == kWaitFailed) {
@@ -347,7 +364,12 @@ HRESULT CControlSession::Wait(const std::shared_ptr<CRCPTransaction>& entry, std
             table_.erase(it);
     }
     entry->Deactivate();
-    return entry->Result();
+    const HRESULT hr = entry->Result();
+    if (FAILED(hr)) {
+        const std::string failure = entry->Failure();
+        return failure.empty() ? ReportError(hr) : ReportError(hr, failure);
+    }
+    return hr;
 }
 
 void CControlSession::ReaderMain()
@@ -386,58 +408,70 @@ void CControlSession::SendQueuedLines()
 
 void CControlSession::ProcessReceived()
 {
-    char buffer[kReceiveChunk];
-    for (;;) {
-        const ssize_t received = recv(socket(), buffer, sizeof buffer, MSG_DONTWAIT);
-        if (received < 0 && errno == EINTR)
-            continue;
-        if (received < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
-            break;
-        if (received <= 0) {
-            OnConnectionLost();
-            break;
-        }
-        receive_buffer_.append(buffer, static_cast<std::size_t>(received));
-        if (static_cast<std::size_t>(received) < sizeof buffer)
-            break;
+    // One read at a time: the bounds hold after each, however fast the player sends, and the
+    // stop is seen between reads.
+    if (FAILED(ReceiveChunk(chunk_))) {
+        OnConnectionLost();
+        return;
+    }
+    if (!received_.Append(chunk_)) {
+        // The line's word names the command it would answer.
+        const std::string_view pending = received_.Pending();
+        const auto split = SplitReplyLine(pending);
+        ResetConnection(split ? EntryFor(split->first) : nullptr,
+                        "The player sent a line longer than " + std::to_string(kMaxLineBytes) +
+                            " bytes: " + ReplyExcerpt(pending));
+        return;
     }
 
-    std::size_t pos = 0;
-    for (std::size_t end; (end = receive_buffer_.find(kLineEnd, pos)) != std::string::npos;) {
-        const std::string_view line = std::string_view(receive_buffer_).substr(pos, end - pos);
-        auto split = SplitReplyLine(line);
-        if (!split) {
-            pos = end + kLineEnd.size();
+    while (const auto line = received_.NextLine()) {
+        auto split = SplitReplyLine(*line);
+        if (!split)
             continue;
-        }
         auto [word, value] = *split;
-        std::size_t next = end + kLineEnd.size();
         if (value.starts_with(kDataBytes)) {
             // The value holds the header line and the data line after it: wait for both.
-            const std::size_t data_end = receive_buffer_.find(kLineEnd, next);
-            if (data_end == std::string::npos)
+            const auto data = received_.NextLine();
+            if (!data) {
+                received_.Unread();
                 break;
-            const std::size_t value_start = static_cast<std::size_t>(value.data() - receive_buffer_.data());
-            value = std::string_view(receive_buffer_).substr(value_start, data_end - value_start);
-            next = data_end + kLineEnd.size();
+            }
+            value = std::string_view(
+                value.data(), static_cast<std::size_t>(data->data() + data->size() - value.data()));
         }
 
-        std::shared_ptr<CRCPTransaction> entry;
-        {
-            std::lock_guard lock(table_lock_);
-            if (auto it = table_.find(word); it != table_.end())
-                entry = it->second;
-        }
+        const auto entry = EntryFor(word);
         // A line for a command nobody waits for is dropped.
-        if (entry) {
-            ClassifyReplyLine(*entry, ToValidUtf8(value));
-            entry->reply.Set();
+        if (!entry)
+            continue;
+        if (!entry->command_line.empty() && !entry->budget.Take(value.size())) {
+            ResetConnection(entry,
+                            "The player's answer to " + entry->command_word + " goes on past " +
+                                std::to_string(CRCPTransaction::kMaxReplyLines) + " lines or " +
+                                std::to_string(CRCPTransaction::kMaxReplyBytes) +
+                                " bytes: " + ReplyExcerpt(value));
+            return;
         }
-        pos = next;
+        ClassifyReplyLine(*entry, ToValidUtf8(value));
+        entry->reply.Set();
     }
-    receive_buffer_.erase(0, pos);
-    if (receive_buffer_.size() > kMaxLineBytes)
-        receive_buffer_.clear();
+}
+
+std::shared_ptr<CRCPTransaction> CControlSession::EntryFor(std::string_view word) const
+{
+    std::lock_guard lock(table_lock_);
+    auto it = table_.find(word);
+    return it == table_.end() ? nullptr : it->second;
+}
+
+void CControlSession::ResetConnection(const std::shared_ptr<CRCPTransaction>& entry,
+                                      std::string description)
+{
+    if (entry)
+        entry->SettleIfPending(kInvalidData, std::move(description));
+    received_.Clear();
+    shutdown(socket(), SHUT_RDWR);
+    OnConnectionLost();
 }
 
 void CControlSession::OnConnectionLost()
@@ -478,12 +512,12 @@ HRESULT CControlSession::Close()
         entry->Deactivate();
         entry->SettleIfPending(E_RCP_SOCKET);
     }
-    receive_buffer_.clear();
+    received_.Clear();
 
-    if (IsConnected()) {
-        set_prompt(kShellPrompt);
-        SendCommand("exit\r\n", false);
-    }
+    // Back in the shell; a connection that was lost or reset takes no goodbye.
+    if (IsConnected() && !connection_lost_)
+        SendAll(kExit);
+    set_prompt(kDefaultPrompt);
     return CTelnetSession::Close();
 }
 

@@ -18,6 +18,7 @@
 
 #include "platform/event.h"
 #include "rcp/rcp_transaction.h"
+#include "rcp/reply_lines.h"
 #include "rcp/telnet_session.h"
 
 namespace velk {
@@ -39,8 +40,13 @@ struct ConnectedServer {
 
 class CControlSession : public CTelnetSession {
 public:
+    // Silence allowed within a reply: each of the command's own lines restarts it.
     static constexpr std::uint32_t kReplyTimeoutMs = 10000;
     static constexpr std::uint32_t kListReplyTimeoutMs = 15000;
+    // However its lines keep coming, a reply ends by then (the largest library's list within
+    // the second).
+    static constexpr std::uint32_t kMaxReplyMs = 60000;
+    static constexpr std::uint32_t kMaxListReplyMs = 600000;
     // Taken when the player does not say its version.
     static constexpr FirmwareVersion kUnknownFirmware{2, 5, 151};
 
@@ -54,6 +60,9 @@ public:
     // Sends "<word> <argument>\r\n" (or "<word>\r\n" without argument) and waits for the
     // result; the last data line goes to value. Arguments never carry a line break or other
     // control character (E_INVALIDARG): they could smuggle a second command to the player.
+    // A reply past its bounds (line length, line count, bytes) fails with
+    // HRESULT_FROM_WIN32(ERROR_INVALID_DATA) and resets the connection. This and the other
+    // waiting members set the thread's error record on failure, saying what the player sent.
     HRESULT Execute(std::string_view command_word, std::optional<std::string_view> argument = {},
                     std::string* value = nullptr);
     // A list command: one at a time per session, every data line (the size line included) to
@@ -61,9 +70,11 @@ public:
     HRESULT ExecuteList(std::string_view command_word, RcpLineCallback callback,
                         std::optional<std::string_view> argument = {});
     // A command whose every data line goes to the callback (information answers of several
-    // lines, a firmware upgrade); timeout_ms of silence allowed.
-    HRESULT ExecuteWithLines(std::string_view command_word, std::optional<std::string_view> argument,
-                             RcpLineCallback callback, std::uint32_t timeout_ms = kReplyTimeoutMs);
+    // lines, a firmware upgrade); timeout_ms of silence allowed, max_ms in all.
+    HRESULT ExecuteWithLines(std::string_view command_word,
+                             std::optional<std::string_view> argument, RcpLineCallback callback,
+                             std::uint32_t timeout_ms = kReplyTimeoutMs,
+                             std::uint32_t max_ms = kMaxReplyMs);
     // Queues "<word> <argument>\r\n" and returns at once; the entry stays until replaced or
     // the session closes.
     HRESULT PostCommand(std::string_view command_word, RcpLineCallback callback,
@@ -84,20 +95,30 @@ public:
     ConnectedServer connected_server() const;
     bool IsOpen() const { return reader_.joinable() && !connection_lost_; }
 
-    // Tests shorten the time-outs.
-    void set_reply_timeouts(std::uint32_t reply_ms, std::uint32_t list_ms);
+    // Tests shorten the time-outs: the silence allowed, and a list's whole reply.
+    void set_reply_timeouts(std::uint32_t reply_ms, std::uint32_t list_ms,
+                            std::uint32_t max_list_ms = kMaxListReplyMs);
 
 private:
+    // No reply line comes near this (a 512x32 display is 4 KiB of hex digits).
+    static constexpr std::size_t kMaxLineBytes = 256 * 1024;
+
     std::shared_ptr<CRCPTransaction> Queue(std::string_view command_word, std::string line,
                                            RcpLineCallback callback, bool want_list_size);
-    HRESULT Wait(const std::shared_ptr<CRCPTransaction>& entry, std::uint32_t timeout_ms);
+    // Waits for the entry's result: silence_ms of silence allowed, max_ms in all.
+    HRESULT Wait(const std::shared_ptr<CRCPTransaction>& entry, std::uint32_t silence_ms,
+                 std::uint32_t max_ms);
     HRESULT ExecuteWithTimeout(std::string_view command_word, std::optional<std::string_view> argument,
                                std::string* value, std::uint32_t timeout_ms);
 
     void ReaderMain();
     void SendQueuedLines();
-    // Cuts whole lines out of the receive buffer and classifies them.
+    // Reads one chunk, cuts the whole lines out and classifies them.
     void ProcessReceived();
+    // A reply past its bounds leaves the stream out of step: its command fails with what was
+    // wrong and the connection is reset, failing every other waiter as a lost connection.
+    void ResetConnection(const std::shared_ptr<CRCPTransaction>& entry, std::string description);
+    std::shared_ptr<CRCPTransaction> EntryFor(std::string_view word) const;
     void OnConnectionLost();
 
     mutable std::mutex table_lock_;
@@ -112,7 +133,9 @@ private:
     Event queue_;
     Event exited_;
     std::thread reader_;
-    std::string receive_buffer_; // reader thread only
+    // Reader thread only.
+    ReplyLineBuffer received_{kMaxLineBytes};
+    std::string chunk_;
     std::atomic<bool> connection_lost_ = false;
 
     FirmwareVersion firmware_;
@@ -120,6 +143,7 @@ private:
     ConnectedServer server_;
     std::atomic<std::uint32_t> reply_timeout_ms_ = kReplyTimeoutMs;
     std::atomic<std::uint32_t> list_timeout_ms_ = kListReplyTimeoutMs;
+    std::atomic<std::uint32_t> max_list_ms_ = kMaxListReplyMs;
 };
 
 // Splits "<word>: <value>" at the first colon; the value starts two characters after it

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <thread>
 
 #include "platform/apartment.h"
@@ -13,6 +14,7 @@ namespace {
 
 using testing::PlayerWith;
 using testing::ScriptedPlayer;
+using namespace std::chrono_literals;
 
 constexpr FirmwareVersion kMinimum{3, 0, 24};
 
@@ -27,8 +29,9 @@ TEST(TelnetSession, ConnectReadsDisplayTypeAndShellReplies)
     CTelnetSession session;
     ASSERT_EQ(session.Connect(CTelnetSession::kPlayerPort, player.address()), S_OK);
     EXPECT_EQ(session.display_type(), "Large VFD");
-    ASSERT_EQ(session.SendCommand("ps\r\n", true), S_OK);
-    EXPECT_EQ(session.reply_lines(), (std::vector<std::string>{"  1 Shell", "  2 StandbyApp"}));
+    std::vector<std::string> lines;
+    ASSERT_EQ(session.SendCommand("ps\r\n", true, &lines), S_OK);
+    EXPECT_EQ(lines, (std::vector<std::string>{"  1 Shell", "  2 StandbyApp"}));
     EXPECT_EQ(session.SendCommand("ps\r\nsketch -c clear\r\n", true), E_INVALIDARG);
     EXPECT_EQ(session.SendCommand("no line end", false), E_INVALIDARG);
 }
@@ -258,6 +261,84 @@ TEST(ControlSession, StandingSubscriptionReceivesEveryEventLine)
     std::lock_guard lock(mutex);
     EXPECT_EQ(keys, (std::vector<std::string>{"CK_NORTH", "CK_EXIT"}));
     EXPECT_EQ(session.RemoveTransaction("IrDemod"), S_FALSE);
+}
+
+TEST(TelnetSession, CommandThatComesInWhileAnotherWaitsGoesOutAfterItsAnswer)
+{
+    auto apartment = Apartment::Create();
+    ScriptedPlayer player([](std::string_view line, ScriptedPlayer& p) {
+        if (line == "ps")
+            p.Send("  1 Shell\r\nMelodeck>");
+        else
+            p.AnswerShell(line);
+    });
+    CTelnetSession session;
+    ASSERT_EQ(session.Connect(CTelnetSession::kPlayerPort, player.address()), S_OK);
+
+    // Runs while the first command waits, as a call into the apartment would; the player
+    // answers the first command only then.
+    HRESULT nested = E_FAIL;
+    std::vector<std::string> nested_lines;
+    apartment->Post([&] {
+        player.Send("1.0\r\nMelodeck>");
+        nested = session.SendCommand("ps\r\n", true, &nested_lines);
+    });
+    std::vector<std::string> lines;
+    EXPECT_EQ(session.SendCommand("version\r\n", true, &lines), S_OK);
+    EXPECT_EQ(lines, std::vector<std::string>{"1.0"});
+    EXPECT_EQ(nested, S_OK);
+    EXPECT_EQ(nested_lines, std::vector<std::string>{"  1 Shell"});
+    EXPECT_EQ(player.ReceivedLines(), (std::vector<std::string>{"displaytype", "version", "ps"}));
+    apartment->Close();
+}
+
+TEST(ControlSession, ListThatTricklesEndsAtItsWholeDeadline)
+{
+    ScriptedPlayer player(PlayerWith([](std::string_view line, ScriptedPlayer& p) {
+        if (line == "ListGenres ") {
+            p.Send("ListGenres: TransactionInitiated\r\nListGenres: ListResultSize 3\r\n");
+            p.Stream("ListGenres: Jazz\r\n", 50ms);
+        }
+    }));
+    CControlSession session;
+    ASSERT_EQ(session.Open(player.address(), kMinimum), S_OK);
+    // Each line comes well within the silence allowed; the whole is what runs out.
+    session.set_reply_timeouts(5000, 5000, 500);
+    EXPECT_EQ(
+        session.ExecuteList("ListGenres", [](std::string_view, std::int32_t) { return S_OK; }),
+        E_RCP_TIMEOUT);
+}
+
+// However the calls nest, a wait on a player ends once the apartment is asked to stop.
+TEST(PlayerWaits, EndOnceTheApartmentIsAskedToStop)
+{
+    ScriptedPlayer player(PlayerWith([](std::string_view line, ScriptedPlayer& p) {
+        if (line == "version" || line == "GetVolume")
+            p.Stream("9", 100ms);
+    }));
+    CTelnetSession shell;
+    ASSERT_EQ(shell.Connect(CTelnetSession::kPlayerPort, player.address()), S_OK);
+    CControlSession control;
+    ASSERT_EQ(control.Open(player.address(), kMinimum), S_OK);
+    struct Case {
+        const char* trigger;
+        std::function<HRESULT()> wait;
+    };
+    const Case cases[] = {
+        {"version", [&] { return shell.SendCommand("version\r\n", true); }},
+        {"GetVolume", [&] { return control.Execute("GetVolume"); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.trigger);
+        auto apartment = Apartment::Create();
+        std::thread stopper([&] {
+            if (player.WaitForLine(c.trigger))
+                apartment->RequestStop();
+        });
+        EXPECT_EQ(c.wait(), E_VELK_SHUTTING_DOWN);
+        stopper.join();
+        apartment->Close();
+    }
 }
 
 } // namespace

@@ -9,7 +9,9 @@
 #include "platform/error_info.h"
 #include "platform/git.h"
 #include "rcp/rcp_lists.h"
+#include "rcp/rcp_reply_values.h"
 #include "rcp/remote_keys.h"
+#include "rcp/reply_lines.h"
 #include "velk/velk_data_service.h"
 #include "velk/velk_device.h"
 
@@ -18,21 +20,27 @@ namespace velk {
 namespace {
 
 constexpr std::uint32_t kUpgradeReplyTimeoutMs = 120000;
+// A download of the firmware reports its progress all along; it still ends some time.
+constexpr std::uint32_t kUpgradeMaxMs = 30 * 60 * 1000;
 // A player that keeps refusing to disconnect its music server is not asked forever.
 constexpr int kUpgradeAttempts = 3;
 constexpr double kSecondsPerDay = 86400.0;
 
 // Three numbers separated by sep ("h:m:s", "m-d-y"); nothing else may follow.
-std::optional<std::array<int, 3>> ParseThreeNumbers(const std::string& text, char sep)
+std::optional<std::array<std::int32_t, 3>> ParseThreeNumbers(std::string_view text, char sep)
 {
-    const std::string format = std::string("%d") + sep + "%d" + sep + "%d%n";
-    std::array<int, 3> numbers{};
-    int consumed = 0;
-    if (std::sscanf(text.c_str(), format.c_str(), &numbers[0], &numbers[1], &numbers[2],
-                    &consumed) != 3 ||
-        static_cast<std::size_t>(consumed) != text.size())
+    std::string_view rest;
+    const auto numbers = ParseDecimalTriple(text, sep, &rest);
+    if (!numbers || !rest.empty())
         return std::nullopt;
     return numbers;
+}
+
+// The failure of a reply that does not read as the command's answer should.
+HRESULT UnreadableReply(std::string_view command_word, std::string_view value)
+{
+    return ReportError(E_UNEXPECTED, "The player answered " + std::string(command_word) + " with " +
+                                         ReplyExcerpt(value) + ".");
 }
 
 std::string TwoDigits(int value)
@@ -283,14 +291,14 @@ HRESULT CRCPSession::Command(std::string_view word, std::optional<std::string_vi
     if (control_.firmware_version() < minimum)
         return ReportError(E_RCP_FIRMWARE_TOO_OLD);
     std::lock_guard lock(mutex_);
-    return ReportIfFailed(control_.Execute(word, argument, value));
+    return control_.Execute(word, argument, value);
 }
 
 HRESULT CRCPSession::Query(std::string_view word, std::optional<std::string_view> argument,
                            RcpLineCallback callback)
 {
     std::lock_guard lock(mutex_);
-    return ReportIfFailed(control_.ExecuteWithLines(word, argument, std::move(callback)));
+    return control_.ExecuteWithLines(word, argument, std::move(callback));
 }
 
 HRESULT CRCPSession::List(std::string_view word, RcpLineCallback callback,
@@ -301,7 +309,7 @@ HRESULT CRCPSession::List(std::string_view word, RcpLineCallback callback,
     std::lock_guard lock(mutex_);
     if (IsSongListWord(word))
         ++song_list_generation_;
-    return ReportIfFailed(control_.ExecuteList(word, std::move(callback), argument));
+    return control_.ExecuteList(word, std::move(callback), argument);
 }
 
 HRESULT CRCPSession::Play() { return Command("Play"); }
@@ -336,7 +344,7 @@ HRESULT CRCPSession::get_RepeatState(RCPRepeatStates& state)
         return hr;
     const auto known = ValueOfWord(kRepeatStates, value);
     if (!known)
-        return ReportError(E_UNEXPECTED);
+        return UnreadableReply("Repeat", value);
     state = static_cast<RCPRepeatStates>(*known);
     return hr;
 }
@@ -367,7 +375,7 @@ HRESULT CRCPSession::GetTimeValue(std::string_view word, Date& time)
         return hr;
     const auto hms = ParseThreeNumbers(value, ':');
     if (!hms)
-        return ReportError(E_UNEXPECTED);
+        return UnreadableReply(word, value);
     time = Date(((*hms)[0] * 3600.0 + (*hms)[1] * 60.0 + (*hms)[2]) / kSecondsPerDay);
     return hr;
 }
@@ -381,10 +389,10 @@ HRESULT CRCPSession::get_Volume(std::int32_t& volume)
     HRESULT hr = Command("GetVolume", {}, &value);
     if (FAILED(hr))
         return hr;
-    int number = 0;
-    if (std::sscanf(value.c_str(), "%d", &number) != 1)
-        return ReportError(E_UNEXPECTED);
-    volume = number;
+    const auto number = ParseDecimal32(value);
+    if (!number)
+        return UnreadableReply("GetVolume", value);
+    volume = *number;
     return hr;
 }
 
@@ -407,7 +415,7 @@ HRESULT CRCPSession::get_VisualizerMode(RCPVisualizerMode& mode)
         return hr;
     const auto known = ValueOfWord(kVisualizerModes, value);
     if (!known)
-        return ReportError(E_UNEXPECTED);
+        return UnreadableReply("GetVisualizerMode", value);
     mode = static_cast<RCPVisualizerMode>(*known);
     return hr;
 }
@@ -530,7 +538,8 @@ HRESULT CRCPSession::RunUpgradeOnce(bool& done)
         return S_OK;
     };
     std::lock_guard lock(mutex_);
-    return control_.ExecuteWithLines("ExecuteSoftwareUpgrade", {}, on_line, kUpgradeReplyTimeoutMs);
+    return control_.ExecuteWithLines("ExecuteSoftwareUpgrade", {}, on_line, kUpgradeReplyTimeoutMs,
+                                     kUpgradeMaxMs);
 }
 
 HRESULT CRCPSession::ExecuteSoftwareUpgrade()
@@ -1088,8 +1097,7 @@ HRESULT CRCPSession::_OnRCPEvent(RCPEventType type, std::string_view text)
         if (!step && text.starts_with(kDownloadingUpgrade)) {
             step = static_cast<std::int32_t>(RCPUpgradeState::UpgradeStateDownloadingUpgrade);
             if (text.size() > kDownloadProgressColumn)
-                std::sscanf(std::string(text.substr(kDownloadProgressColumn)).c_str(), "%d",
-                            &progress);
+                progress = ParseDecimal32(text.substr(kDownloadProgressColumn)).value_or(0);
         }
         if (!step)
             return E_INVALIDARG;

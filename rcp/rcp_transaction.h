@@ -13,6 +13,7 @@
 
 #include "platform/event.h"
 #include "platform/hresult.h"
+#include "rcp/reply_lines.h"
 
 namespace velk {
 
@@ -21,6 +22,11 @@ namespace velk {
 using RcpLineCallback = std::function<HRESULT(std::string_view value, std::int32_t index)>;
 
 struct CRCPTransaction {
+    // What the reply to one command may hold: far above the longest list of the largest
+    // library a player serves.
+    static constexpr std::size_t kMaxReplyLines = 400000;
+    static constexpr std::size_t kMaxReplyBytes = 32 * 1024 * 1024;
+
     CRCPTransaction(std::string word, std::string line, RcpLineCallback line_callback,
                     bool want_list)
         : command_word(std::move(word)), command_line(std::move(line)),
@@ -36,6 +42,7 @@ struct CRCPTransaction {
 
     // Reader thread only.
     std::int32_t line_index = 0;
+    ReplyBudget budget{kMaxReplyLines, kMaxReplyBytes};
     // Set by "TransactionInitiated"; a waiter that times out cancels an open transaction.
     std::atomic<bool> in_transaction = false;
 
@@ -44,10 +51,11 @@ struct CRCPTransaction {
     std::mutex callback_lock;
     bool active = true;
 
-    // Guarded by lock: the result and how many reply lines have arrived (each restarts the
-    // waiting caller's time-out).
+    // Guarded by lock: the result, what went wrong when it says more than the code, and how
+    // many reply lines have arrived (each restarts the waiting caller's silence time-out).
     std::mutex lock;
     HRESULT result = E_PENDING;
+    std::string failure;
     std::uint64_t lines_seen = 0;
 
     // Set whenever a line for this entry arrives or the connection ends.
@@ -59,15 +67,24 @@ struct CRCPTransaction {
         return result;
     }
 
-    // Settles a pending entry from outside (time-out, lost connection) and wakes its waiter.
-    void SettleIfPending(HRESULT hr)
+    // Settles a pending entry from outside (time-out, lost connection, a reply past its
+    // bounds) and wakes its waiter.
+    void SettleIfPending(HRESULT hr, std::string description = {})
     {
         {
             std::lock_guard guard(lock);
-            if (result == E_PENDING)
+            if (result == E_PENDING) {
                 result = hr;
+                failure = std::move(description);
+            }
         }
         reply.Set();
+    }
+
+    std::string Failure()
+    {
+        std::lock_guard guard(lock);
+        return failure;
     }
 
     bool IsActive()

@@ -8,25 +8,32 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
-#include "platform/event.h"
+#include "platform/apartment.h"
+#include "platform/error_info.h"
+#include "rcp/reply_lines.h"
 
 namespace velk {
 
 namespace {
 
-constexpr std::uint32_t kReadTimeoutMs = 500;
+// A player answers a shell command at once: a pause this long ends the reply.
+constexpr std::uint32_t kSilenceTimeoutMs = 500;
 constexpr std::uint32_t kConnectTimeoutMs = 3000;
 constexpr std::size_t kReceiveChunk = 4096;
-// A greeting and a shell reply are a few lines: anything far beyond is not a player.
+// A greeting and a shell reply are a few short lines: anything far beyond is not a player.
 constexpr std::size_t kMaxGreetingBytes = 64 * 1024;
 constexpr std::uint32_t kMaxGreetingMs = 10000;
+constexpr std::size_t kMaxLineBytes = 64 * 1024;
+constexpr std::size_t kMaxReplyLines = 4096;
 constexpr std::size_t kMaxReplyBytes = 1024 * 1024;
 constexpr int kMaxFailedWaits = 3;
 constexpr std::string_view kDisabled = "Disabled";
 constexpr std::string_view kLineEnd = "\r\n";
+constexpr HRESULT kInvalidData = HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
 
 int ConnectWithTimeout(const sockaddr_in& address)
 {
@@ -48,6 +55,24 @@ int ConnectWithTimeout(const sockaddr_in& address)
     const int one = 1;
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     return fd;
+}
+
+// How a reply that failed with hr ended, for its message.
+std::string_view HowReplyEnded(HRESULT hr)
+{
+    if (hr == E_RCP_TIMEOUT)
+        return " did not end in time: ";
+    if (hr == E_VELK_SHUTTING_DOWN)
+        return " was left unread by the stop: ";
+    return " broke off: ";
+}
+
+// The command as messages name it: its line without the line end.
+std::string CommandText(std::string_view line)
+{
+    if (line.ends_with(kLineEnd))
+        line.remove_suffix(kLineEnd.size());
+    return ReplyExcerpt(line);
 }
 
 } // namespace
@@ -77,20 +102,23 @@ HRESULT CTelnetSession::Connect(std::uint16_t port, std::string_view host)
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
     if (inet_pton(AF_INET, host_.c_str(), &address.sin_addr) != 1)
-        return E_RCP_SOCKET;
+        return Failure(E_RCP_SOCKET, "The player's address " + ReplyExcerpt(host_) +
+                                         " is not an IPv4 address in dotted form.");
     socket_ = ConnectWithTimeout(address);
     if (socket_ < 0)
-        return E_RCP_SOCKET;
+        return Failure(E_RCP_SOCKET, "The player at " + host_ + " could not be reached.");
 
+    greeting_ = true;
     HRESULT hr = ReadGreeting();
-    reply_lines_.clear();
+    greeting_ = false;
+    std::vector<std::string> lines;
     if (SUCCEEDED(hr))
-        hr = SendCommand("displaytype\r\n", true);
+        hr = SendCommand("displaytype\r\n", true, &lines);
     if (SUCCEEDED(hr)) {
-        if (reply_lines_.empty())
-            hr = E_FAIL;
+        if (lines.empty())
+            hr = Failure(E_FAIL, "The player did not say its display type.");
         else
-            display_type_ = reply_lines_.front();
+            display_type_ = lines.front();
     }
     if (FAILED(hr))
         CTelnetSession::Close();
@@ -100,51 +128,77 @@ HRESULT CTelnetSession::Connect(std::uint16_t port, std::string_view host)
 HRESULT CTelnetSession::ReadGreeting()
 {
     std::string greeting;
+    std::string chunk;
     const Deadline deadline(kMaxGreetingMs);
     while (greeting.find(prompt_) == std::string::npos) {
-        if (deadline.Expired() || greeting.size() > kMaxGreetingBytes)
-            return E_RCP_TIMEOUT;
-        HRESULT hr = ReadWithTimeout(greeting);
+        if (greeting.size() > kMaxGreetingBytes)
+            return Failure(kInvalidData, "The player at " + host_ + " sent more than a greeting: " +
+                                             ReplyExcerpt(greeting));
+        HRESULT hr = ReadChunk(deadline, chunk);
+        greeting += chunk;
         if (greeting.starts_with(kDisabled))
-            return E_RCP_SHELL_DISABLED;
+            return Failure(E_RCP_SHELL_DISABLED,
+                           "The player at " + host_ + " answered " + ReplyExcerpt(greeting));
         if (FAILED(hr))
-            return hr;
+            return Failure(hr, "The player at " + host_ +
+                                   " did not greet with its prompt: " + ReplyExcerpt(greeting));
     }
     return S_OK;
 }
 
-HRESULT CTelnetSession::ReadWithTimeout(std::string& accumulator)
+HRESULT CTelnetSession::ReceiveChunk(std::string& chunk)
 {
-    const int ready = WaitAny({Waitable::Socket(socket_)}, kReadTimeoutMs);
-    if (ready == kWaitTimeout)
-        return E_RCP_TIMEOUT;
-    if (ready != 0)
-        return E_FAIL;
-    char buffer[kReceiveChunk];
+    chunk.resize(kReceiveChunk);
     for (;;) {
-        const ssize_t received = recv(socket_, buffer, sizeof buffer, MSG_DONTWAIT);
+        const ssize_t received = recv(socket_, chunk.data(), chunk.size(), MSG_DONTWAIT);
         if (received < 0 && errno == EINTR)
             continue;
-        if (received < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+        if (received < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            chunk.clear();
             return S_OK;
+        }
         // A peer that closes (0 bytes) is as gone as one that resets.
-        if (received <= 0)
+        if (received <= 0) {
+            chunk.clear();
             return E_RCP_SOCKET;
-        accumulator.append(buffer, static_cast<std::size_t>(received));
-        if (static_cast<std::size_t>(received) < sizeof buffer)
-            return S_OK;
+        }
+        chunk.resize(static_cast<std::size_t>(received));
+        return S_OK;
     }
 }
 
-HRESULT CTelnetSession::SendAll(std::string_view bytes)
+HRESULT CTelnetSession::ReadChunk(const Deadline& deadline, std::string& chunk, Event* woken)
+{
+    chunk.clear();
+    const Waitable socket = Waitable::Socket(socket_);
+    for (int failed_waits = 0;;) {
+        const std::uint32_t wait_ms = std::min(kSilenceTimeoutMs, deadline.RemainingMs());
+        // Woken first: the connection may have changed hands meanwhile.
+        const int ready =
+            woken ? WaitOnPeer({*woken, socket}, wait_ms) : WaitOnPeer({socket}, wait_ms);
+        if (woken && ready == 0)
+            return S_OK;
+        if (ready == (woken ? 1 : 0))
+            return ReceiveChunk(chunk);
+        if (ready == kWaitStopping)
+            return E_VELK_SHUTTING_DOWN;
+        if (ready == kWaitTimeout)
+            return E_RCP_TIMEOUT;
+        if (++failed_waits >= kMaxFailedWaits)
+            return E_FAIL;
+    }
+}
+
+HRESULT CTelnetSession::SendAll(std::string_view bytes, const Deadline& deadline)
 {
     while (!bytes.empty()) {
         const ssize_t sent = send(socket_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
         if (sent < 0 && errno == EINTR)
             continue;
         if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            // A player that takes the line slower than this has stopped reading.
             pollfd p{socket_, POLLOUT, 0};
-            if (poll(&p, 1, kConnectTimeoutMs) != 1)
+            if (deadline.Expired() || poll(&p, 1, static_cast<int>(deadline.RemainingMs())) != 1)
                 return E_RCP_SOCKET;
             continue;
         }
@@ -155,55 +209,139 @@ HRESULT CTelnetSession::SendAll(std::string_view bytes)
     return S_OK;
 }
 
-HRESULT CTelnetSession::SendCommand(std::string_view line, bool wait)
+// One command's answer as it arrives.
+struct CTelnetSession::Reply {
+    explicit Reply(std::string_view command_line)
+        : command(CommandText(command_line)), deadline(kCommandTimeoutMs)
+    {
+    }
+
+    const std::string command;
+    const Deadline deadline;
+    ReplyLineBuffer lines{kMaxLineBytes};
+    ReplyBudget budget{kMaxReplyLines, kMaxReplyBytes};
+    std::vector<std::string> reply_lines;
+    bool line_end_seen = false;
+    // Set once the answer has ended, well or not; ended wakes the call that waits for it.
+    bool done = false;
+    HRESULT hr = S_OK;
+    std::string failure;
+    Event ended;
+};
+
+HRESULT CTelnetSession::SendCommand(std::string_view line, bool wait,
+                                    std::vector<std::string>* reply_lines)
 {
     if (socket_ < 0)
-        return E_FAIL;
+        return Failure(E_FAIL, "The shell connection to the player is closed.");
     if (!IsSingleCommandLine(line))
-        return E_INVALIDARG;
-    reply_lines_.clear();
-    HRESULT hr = SendAll(line);
-    if (FAILED(hr) || !wait)
-        return hr;
-
-    std::string accumulator;
-    std::size_t start = 0;
-    bool line_end_seen = false;
-    int failed_waits = 0;
-    for (;;) {
-        hr = ReadWithTimeout(accumulator);
-        if (hr == E_FAIL && ++failed_waits < kMaxFailedWaits)
-            continue;
-        if (FAILED(hr))
-            return hr;
-        if (accumulator.size() > kMaxReplyBytes)
-            return E_FAIL;
-
-        bool took_line = false;
-        for (std::size_t end; (end = accumulator.find(kLineEnd, start)) != std::string::npos;) {
-            line_end_seen = true;
-            if (end > start) {
-                reply_lines_.emplace_back(accumulator, start, end - start);
-                took_line = true;
-            }
-            start = end + kLineEnd.size();
-        }
-        if (!line_end_seen)
-            continue;
-
-        // The prompt stands in the unterminated tail; a prompt that came with its own line
-        // end stands in the last line taken.
-        const std::string_view tail = std::string_view(accumulator).substr(start);
-        if (!tail.empty()) {
-            if (tail.find(prompt_) != std::string_view::npos)
-                return S_OK;
-        } else if (took_line && reply_lines_.back().find(prompt_) != std::string::npos) {
-            reply_lines_.pop_back();
-            return S_OK;
-        } else if (prompt_.empty()) {
-            return S_OK;
-        }
+        return Failure(E_INVALIDARG, "A shell command is one line.");
+    if (greeting_)
+        return Failure(E_PENDING, "The player's shell has not greeted yet.");
+    // A call that came in while an earlier command waits: the shell takes one command at a
+    // time, so the earlier answer is read to its end first, for its own call to find.
+    if (Reply* earlier = reading_) {
+        ReadToEnd(*earlier);
+        earlier->ended.Set();
+        if (reading_ == earlier)
+            reading_ = nullptr;
+        if (socket_ < 0)
+            return Failure(earlier->hr, earlier->failure);
     }
+    Reply reply(line);
+    HRESULT hr = SendAll(line, reply.deadline);
+    if (FAILED(hr))
+        return Failure(hr, "The player at " + host_ + " did not take the command " + reply.command +
+                               ".");
+    if (!wait)
+        return S_OK;
+    reading_ = &reply;
+    ReadToEnd(reply);
+    if (reading_ == &reply)
+        reading_ = nullptr;
+    if (FAILED(reply.hr))
+        return Failure(reply.hr, reply.failure);
+    if (reply_lines)
+        *reply_lines = std::move(reply.reply_lines);
+    return S_OK;
+}
+
+void CTelnetSession::ReadToEnd(Reply& reply)
+{
+    std::string chunk;
+    while (!reply.done) {
+        const HRESULT hr = reply.deadline.Expired()
+                               ? E_RCP_TIMEOUT
+                               : ReadChunk(reply.deadline, chunk, &reply.ended);
+        if (reply.done)
+            return;
+        if (FAILED(hr)) {
+            const std::string_view sent =
+                reply.reply_lines.empty() ? reply.lines.Pending() : reply.reply_lines.front();
+            End(reply, hr,
+                "The player's answer to " + reply.command + std::string(HowReplyEnded(hr)) +
+                    ReplyExcerpt(sent));
+            return;
+        }
+        Take(reply, chunk);
+    }
+}
+
+void CTelnetSession::Take(Reply& reply, std::string_view chunk)
+{
+    if (!reply.lines.Append(chunk)) {
+        End(reply, kInvalidData,
+            "The player's answer to " + reply.command + " has a line longer than " +
+                std::to_string(kMaxLineBytes) + " bytes: " + ReplyExcerpt(reply.lines.Pending()));
+        return;
+    }
+    bool took_line = false;
+    while (const auto line = reply.lines.NextLine()) {
+        reply.line_end_seen = true;
+        if (line->empty())
+            continue;
+        if (!reply.budget.Take(line->size())) {
+            End(reply, kInvalidData,
+                "The player's answer to " + reply.command + " goes on past " +
+                    std::to_string(kMaxReplyLines) + " lines or " + std::to_string(kMaxReplyBytes) +
+                    " bytes: " + ReplyExcerpt(*line));
+            return;
+        }
+        reply.reply_lines.emplace_back(*line);
+        took_line = true;
+    }
+    if (!reply.line_end_seen)
+        return;
+
+    // The prompt stands in the unterminated tail; a prompt that came with its own line end
+    // stands in the last line taken.
+    const std::string_view tail = reply.lines.Pending();
+    if (!tail.empty()) {
+        if (tail.find(prompt_) != std::string_view::npos)
+            End(reply, S_OK, {});
+    } else if (took_line && reply.reply_lines.back().find(prompt_) != std::string::npos) {
+        reply.reply_lines.pop_back();
+        End(reply, S_OK, {});
+    } else if (prompt_.empty()) {
+        End(reply, S_OK, {});
+    }
+}
+
+void CTelnetSession::End(Reply& reply, HRESULT hr, std::string failure)
+{
+    reply.done = true;
+    reply.hr = hr;
+    reply.failure = std::move(failure);
+    // What follows no longer lines up with the commands.
+    if (hr == E_RCP_SOCKET || hr == kInvalidData)
+        CTelnetSession::Close();
+}
+
+HRESULT CTelnetSession::Failure(HRESULT hr, std::string description)
+{
+    if (hr == E_RCP_SOCKET || hr == kInvalidData)
+        CTelnetSession::Close();
+    return ReportError(hr, std::move(description));
 }
 
 HRESULT CTelnetSession::Close()

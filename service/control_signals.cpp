@@ -62,4 +62,24 @@ std::optional<ServiceControl> ControlSignals::Read()
     }
 }
 
+ControlSignalThread::ControlSignalThread(ControlSignals& signals,
+                                         std::function<void(ServiceControl)> on_request)
+    : signals_(signals), on_request_(std::move(on_request)), thread_([this] { Run(); })
+{
+}
+
+ControlSignalThread::~ControlSignalThread()
+{
+    stop_.Set();
+    thread_.join();
+}
+
+void ControlSignalThread::Run()
+{
+    while (WaitAny({stop_, Waitable::Socket(signals_.fd())}, kInfinite) == 1) {
+        while (const auto control = signals_.Read())
+            on_request_(*control);
+    }
+}
+
 } // namespace velk

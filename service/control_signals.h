@@ -4,8 +4,11 @@
 // signal, the work happens in the loop. Owned by the module's run on the main thread.
 #pragma once
 
+#include <functional>
 #include <optional>
+#include <thread>
 
+#include "platform/event.h"
 #include "platform/hresult.h"
 
 namespace velk {
@@ -33,6 +36,25 @@ public:
 
 private:
     int fd_ = -1;
+};
+
+// Takes the requests of opened signals on a thread of its own and hands each to on_request
+// there, so that a stop is taken even while the main apartment waits inside a call. Owned by
+// the module's run, which keeps the signals open for its life; the destructor joins the thread.
+class ControlSignalThread {
+public:
+    ControlSignalThread(ControlSignals& signals, std::function<void(ServiceControl)> on_request);
+    ~ControlSignalThread();
+    ControlSignalThread(const ControlSignalThread&) = delete;
+    ControlSignalThread& operator=(const ControlSignalThread&) = delete;
+
+private:
+    void Run();
+
+    ControlSignals& signals_;
+    const std::function<void(ServiceControl)> on_request_;
+    Event stop_;
+    std::thread thread_;
 };
 
 } // namespace velk

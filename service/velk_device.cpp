@@ -10,6 +10,7 @@
 #include "platform/error_info.h"
 #include "platform/git.h"
 #include "rcp/rcp_session.h"
+#include "rcp/reply_lines.h"
 #include "service/av_transport_event.h"
 #include "velk/velk_data_service.h"
 
@@ -357,36 +358,38 @@ HRESULT CVelkDevice::CloseSession()
 
 HRESULT CVelkDevice::ReadStandby()
 {
-    HRESULT hr = telnet_.SendCommand("ps\r\n", true);
+    std::vector<std::string> lines;
+    HRESULT hr = telnet_.SendCommand("ps\r\n", true, &lines);
     if (FAILED(hr))
         return hr;
-    const auto& lines = telnet_.reply_lines();
     standby_ = std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
         return line.find(kStandbyProcess) != std::string::npos;
     });
     return S_OK;
 }
 
-HRESULT CVelkDevice::Send(std::string_view text, LineKind kind)
+HRESULT CVelkDevice::Send(std::string_view text, LineKind kind, std::vector<std::string>* reply)
 {
     const auto line = ShellLine(text);
     if (!line)
-        return E_INVALIDARG;
-    return SendLine(*line, kind);
+        return ReportError(E_INVALIDARG);
+    return SendLine(*line, kind, reply);
 }
 
-HRESULT CVelkDevice::SendLine(const std::string& line, LineKind kind)
+HRESULT CVelkDevice::SendLine(const std::string& line, LineKind kind,
+                              std::vector<std::string>* reply)
 {
     if (kind == LineKind::Command || kind == LineKind::GiveUp) {
         if (shutting_down_)
-            return E_VELK_SHUTTING_DOWN;
+            return ReportError(E_VELK_SHUTTING_DOWN);
         if (kind == LineKind::Command && display_given_up_)
             return S_OK;
     }
     if (kind != LineKind::Direct && connecting_)
-        return E_PENDING;
+        return ReportError(E_PENDING);
     if (kind != LineKind::Direct && reconnect_pending_) {
-        // The reconnect stands in for the command, which is not sent on this call.
+        // The reconnect stands in for the command, which is not sent on this call. The
+        // connection's failures say what went wrong themselves.
         HRESULT hr = OpenConnection();
         if (FAILED(hr))
             return hr;
@@ -394,14 +397,15 @@ HRESULT CVelkDevice::SendLine(const std::string& line, LineKind kind)
         if (kind != LineKind::Query)
             return hr;
     }
-    const HRESULT hr = telnet_.SendCommand(line, true);
+    const HRESULT hr = telnet_.SendCommand(line, true, reply);
     NoteSendResult(hr);
     return hr;
 }
 
 void CVelkDevice::NoteSendResult(HRESULT hr)
 {
-    if (hr == E_RCP_SOCKET) {
+    // A connection that broke, or that the session closed as out of step with the player.
+    if (hr == E_RCP_SOCKET || (FAILED(hr) && !telnet_.IsConnected())) {
         if (!reconnect_pending_)
             ReportConnectionLost();
         reconnect_pending_ = true;
@@ -428,7 +432,7 @@ HRESULT CVelkDevice::get_UDN(std::string& udn)
 
 HRESULT CVelkDevice::AudioWarble()
 {
-    return ReportIfFailed(Send("audiowarble", LineKind::Command));
+    return Send("audiowarble", LineKind::Command);
 }
 
 HRESULT CVelkDevice::AudioTone(const Variant& nTone, const Variant& sampleFrequency)
@@ -443,23 +447,23 @@ HRESULT CVelkDevice::AudioTone(const Variant& nTone, const Variant& sampleFreque
     if (rate < 0 || static_cast<std::size_t>(rate) >= std::size(kToneRates) ||
         kToneRates[rate].empty())
         return ReportIfFailed(E_UNEXPECTED);
-    return ReportIfFailed(Send("audiotone " + std::to_string(tone) + " " + std::string(kToneRates[rate]),
-                       LineKind::Command));
+    return Send("audiotone " + std::to_string(tone) + " " + std::string(kToneRates[rate]),
+                LineKind::Command);
 }
 
 HRESULT CVelkDevice::HtPlay(std::string_view bstrURL)
 {
-    return ReportIfFailed(Send("htplay " + std::string(bstrURL), LineKind::Command));
+    return Send("htplay " + std::string(bstrURL), LineKind::Command);
 }
 
 HRESULT CVelkDevice::Stop()
 {
-    return ReportIfFailed(Send("stop", LineKind::Command));
+    return Send("stop", LineKind::Command);
 }
 
 HRESULT CVelkDevice::Attract()
 {
-    return ReportIfFailed(Send("attract", LineKind::Command));
+    return Send("attract", LineKind::Command);
 }
 
 HRESULT CVelkDevice::get_DeviceType(std::string& type)
@@ -485,12 +489,14 @@ HRESULT CVelkDevice::ScreenSize(std::int16_t& cx, std::int16_t& cy)
 
 HRESULT CVelkDevice::get_Version(std::string& version)
 {
-    HRESULT hr = Send("version", LineKind::Query);
+    std::vector<std::string> lines;
+    HRESULT hr = Send("version", LineKind::Query, &lines);
     if (FAILED(hr))
-        return ReportIfFailed(hr);
-    auto parsed = VersionFromReply(telnet_.reply_lines());
+        return hr;
+    auto parsed = VersionFromReply(lines);
     if (!parsed)
-        return ReportIfFailed(E_FAIL);
+        return ReportError(E_FAIL, "The player answered version with " +
+                                       ReplyExcerpt(lines.empty() ? "" : lines.front()) + ".");
     version = std::move(*parsed);
     return S_OK;
 }
@@ -507,7 +513,7 @@ HRESULT CVelkDevice::DrawPicture(std::int32_t x, std::int32_t y, const Variant& 
     HRESULT hr = picture->GetBitmap(bitmap);
     if (FAILED(hr))
         return ReportIfFailed(hr);
-    return ReportIfFailed(ForEachDarkRun(bitmap, [&](int row, int first, int end) {
+    return ForEachDarkRun(bitmap, [&](int row, int first, int end) {
         // The lines take the display as any other drawing does: a quit is due afterwards.
         quit_sent_ = false;
         const std::int64_t line_y = std::int64_t{y} + row;
@@ -515,7 +521,7 @@ HRESULT CVelkDevice::DrawPicture(std::int32_t x, std::int32_t y, const Variant& 
                         " " + std::to_string(line_y) + " " + std::to_string(std::int64_t{x} + end) +
                         " " + std::to_string(line_y),
                     LineKind::Command);
-    }));
+    });
 }
 
 HRESULT CVelkDevice::get_FontSize(std::int16_t& size)
@@ -542,7 +548,7 @@ HRESULT CVelkDevice::Sketch(SketchVerbs Verb, const Variant& p1, const Variant& 
         return S_OK;
     quit_sent_ = quit;
     const bool direct = quit || Verb == SketchVerbs::SketchClear;
-    return ReportIfFailed(SendLine(*line, direct ? LineKind::Direct : LineKind::Command));
+    return SendLine(*line, direct ? LineKind::Direct : LineKind::Command);
 }
 
 HRESULT CVelkDevice::Load(const std::shared_ptr<IStream>& iStream)
@@ -627,7 +633,7 @@ HRESULT CVelkDevice::GiveUpDisplay(std::int16_t Seconds)
     if (SUCCEEDED(hr))
         hr = Send(std::string(kSketchPrefix) + "quit", LineKind::GiveUp);
     ArmGiveUpTimer();
-    return ReportIfFailed(hr);
+    return hr;
 }
 
 void CVelkDevice::ArmGiveUpTimer()
@@ -669,8 +675,8 @@ void CVelkDevice::OnRemoteKey(VelkRemoteKeys key)
 HRESULT CVelkDevice::put_StandbyMode(bool standby)
 {
     standby_ = standby;
-    return ReportIfFailed(Send(standby ? "irman dispatch CK_POWER_OFF" : "irman dispatch CK_POWER_ON",
-                       LineKind::Command));
+    return Send(standby ? "irman dispatch CK_POWER_OFF" : "irman dispatch CK_POWER_ON",
+                LineKind::Command);
 }
 
 HRESULT CVelkDevice::get_StandbyMode(bool& standby)

@@ -6,6 +6,9 @@
 //
 // Lives in the apartment that creates it (the service's main apartment) and is touched only
 // there; the give-up timer's thread only posts back to that apartment. The root object owns it.
+// Waits on the player keep the apartment serving, so that one player stalls nobody else; a
+// shell command that comes in meanwhile goes out once the earlier answer has ended. Failures set
+// the thread's error record, saying what the player sent.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +16,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/apartment.h"
 #include "platform/timer_queue.h"
@@ -113,10 +117,11 @@ private:
     HRESULT ReadStandby();
 
     // Converts text to the ANSI code page and sends it as one line; E_INVALIDARG when it
-    // holds a control character.
-    HRESULT Send(std::string_view text, LineKind kind);
+    // holds a control character. The answer's lines go to reply. Both report their failures.
+    HRESULT Send(std::string_view text, LineKind kind, std::vector<std::string>* reply = nullptr);
     // line: ANSI text with its line end.
-    HRESULT SendLine(const std::string& line, LineKind kind);
+    HRESULT SendLine(const std::string& line, LineKind kind,
+                     std::vector<std::string>* reply = nullptr);
     void NoteSendResult(HRESULT hr);
     void ReportConnectionLost();
 

@@ -11,6 +11,7 @@
 #include "automation/picture.h"
 #include "platform/memory_stream.h"
 #include "platform/testdata/run_apartment_until.h"
+#include "rcp/testdata/scripted_player.h"
 #include "service/velk_data_service.h"
 #include "tools/sim/sim_test_support.h"
 
@@ -337,7 +338,7 @@ TEST_F(VelkDeviceTest, ControlCharactersNeverReachTheShell)
                                  "esc\x1b[2J"};
     const auto before = ShellLines(sim);
     for (const auto& text : texts) {
-        SCOPED_TRACE(testing::PrintToString(text));
+        SCOPED_TRACE(::testing::PrintToString(text));
         EXPECT_EQ(device->Sketch(SketchVerbs::SketchText, 0, 0, text, none, none, none),
                   E_INVALIDARG);
         EXPECT_EQ(device->Sketch(SketchVerbs::SketchMarquee, text, none, none, none, none, none),
@@ -392,6 +393,28 @@ TEST_F(VelkDeviceTest, LostConnectionReconnectsOnTheNextCommandInsteadOfSendingI
 
     device->OnShutdown();
     service->Terminate();
+}
+
+TEST_F(VelkDeviceTest, ShellAnswerPastItsBoundsResetsTheConnectionAndTheNextCommandReconnects)
+{
+    using testing::ScriptedPlayer;
+    // Far more lines than an answer may hold, and than the sockets hold.
+    ScriptedPlayer player(testing::MisbehavingPlayer("version", [](ScriptedPlayer& p) {
+        p.Stream("Version 3.1.2\r\n", std::chrono::milliseconds(0), 64 << 20);
+    }));
+    auto device = NewDevice();
+    ASSERT_EQ(device->Connect(player.address(), "uuid:hostile", "Hostile", 0), S_OK);
+
+    std::string version;
+    EXPECT_EQ(device->get_Version(version), HRESULT_FROM_WIN32(ERROR_INVALID_DATA));
+    EXPECT_TRUE(player.WaitStreamCut()) << "the connection stayed open";
+    const auto connections = [&] {
+        const auto lines = player.ReceivedLines();
+        return std::count(lines.begin(), lines.end(), "displaytype");
+    };
+    const auto before = connections();
+    EXPECT_EQ(device->Attract(), S_OK);
+    EXPECT_GT(connections(), before) << "no reconnect";
 }
 
 TEST_F(VelkDeviceTest, ShuttingDownRefusesCommandsButNotClearAndQuit)
@@ -622,8 +645,8 @@ TEST_F(VelkDeviceTest, AudioToneSendsTheRateWordsAndRefusesTheRest)
         {Variant(Variant::Null{}), 0, E_INVALIDARG, nullptr},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "tone " << c.tone.vt() << ", rate " << c.rate.vt()
-                                        << ", " << (c.line ? c.line : "refused"));
+        SCOPED_TRACE(::testing::Message() << "tone " << c.tone.vt() << ", rate " << c.rate.vt()
+                                          << ", " << (c.line ? c.line : "refused"));
         const auto before = ShellLines(sim);
         EXPECT_EQ(device->AudioTone(c.tone, c.rate), c.expected);
         const auto after = ShellLines(sim);
@@ -689,8 +712,8 @@ TEST_F(VelkDeviceTest, ShowContentModeDecidesWhetherDrawingIsWelcome)
         {2, false, false, true}, {2, false, true, false}, {7, false, true, true},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "mode " << int{c.mode} << " standby " << c.standby
-                                        << " playing " << c.playing);
+        SCOPED_TRACE(::testing::Message() << "mode " << int{c.mode} << " standby " << c.standby
+                                          << " playing " << c.playing);
         ASSERT_EQ(device->Load(HostHeader({3, 0, 2, 0, 0x88, 0x13, 0, 0, c.mode, 0})), S_OK);
         ASSERT_EQ(device->put_StandbyMode(c.standby), S_OK);
         device->set_playing(c.playing);

@@ -221,7 +221,12 @@ HRESULT CVelkModule::Run()
             EventLog::ReportText(EventLogType::Information, kServiceStarted);
         else
             locks_.Start();
-        hr = Loop(*apartment, signals, root);
+        {
+            ControlSignalThread requests(signals, [apartment, root](ServiceControl control) {
+                OnControl(*apartment, root, control);
+            });
+            hr = Loop(*apartment);
+        }
         notifier.Notify("STOPPING=1");
         endpoint.Stop();
         locks_.Stop();
@@ -245,30 +250,27 @@ HRESULT CVelkModule::AutomationOptions(AutomationServer::Options& options)
     return ReadAutomationOptions(options);
 }
 
-HRESULT CVelkModule::Loop(Apartment& apartment, ControlSignals& signals,
-                          const std::shared_ptr<IVelkDataService>& root)
+void CVelkModule::OnControl(Apartment& apartment, const std::shared_ptr<IVelkDataService>& root,
+                            ServiceControl control)
 {
-    for (;;) {
-        const int signalled =
-            apartment.PumpUntil({Waitable::Socket(signals.fd()), quit_}, kInfinite);
-        if (signalled == 1)
-            return S_OK;
-        if (signalled != 0)
-            return E_UNEXPECTED;
-        while (const auto control = signals.Read()) {
-            switch (*control) {
-            case ServiceControl::Stop:
-                return S_OK;
-            case ServiceControl::ParamChange:
-                // Reload runs as a task of the main apartment like every other call.
-                apartment.Post([root] { root->Reload(); });
-                break;
-            case ServiceControl::Unknown:
-                EventLog::ReportText(EventLogType::Information, kBadServiceRequest);
-                break;
-            }
-        }
+    switch (control) {
+    case ServiceControl::Stop:
+        apartment.RequestStop();
+        return;
+    case ServiceControl::ParamChange:
+        // Reload runs as a task of the main apartment like every other call.
+        apartment.Post([root] { root->Reload(); });
+        return;
+    case ServiceControl::Unknown:
+        apartment.Post([] { EventLog::ReportText(EventLogType::Information, kBadServiceRequest); });
+        return;
     }
+}
+
+HRESULT CVelkModule::Loop(Apartment& apartment)
+{
+    const int signalled = apartment.PumpUntil({apartment.stop_requested(), quit_}, kInfinite);
+    return signalled >= 0 ? S_OK : E_UNEXPECTED;
 }
 
 } // namespace velk

@@ -1,7 +1,8 @@
 // The velk program's process shell: the command line, self-registration with the systemd unit,
 // and the run of the service or plain server around the root object. The main thread is the
-// main apartment: the root object lives there and the loop there serves it, wakes on the
-// service control signals and ends on stop. main makes the one module of the process.
+// main apartment: the root object lives there and the loop there serves it until a stop; the
+// service control signals are taken on a thread of their own and passed to the apartment.
+// main makes the one module of the process.
 #pragma once
 
 #include <cstdint>
@@ -19,8 +20,8 @@
 namespace velk {
 
 class Apartment;
-class ControlSignals;
 class IVelkDataService;
+enum class ServiceControl;
 
 class CVelkModule {
 public:
@@ -63,9 +64,12 @@ private:
     // The endpoint's settings, with the external locks of its client sessions; a failure when
     // they cannot be read (automation_endpoint.h).
     HRESULT AutomationOptions(AutomationServer::Options& options);
-    // The main loop: tasks, control signals and the lock monitor's quit, until stop.
-    HRESULT Loop(Apartment& apartment, ControlSignals& signals,
-                 const std::shared_ptr<IVelkDataService>& root);
+    // A control request, on the signals' thread: a stop asks the apartment to stop (its waits
+    // on players give up at once), the others become its tasks.
+    static void OnControl(Apartment& apartment, const std::shared_ptr<IVelkDataService>& root,
+                          ServiceControl control);
+    // The main loop: tasks until a stop or the lock monitor's quit.
+    HRESULT Loop(Apartment& apartment);
 
     const std::filesystem::path program_;
     std::ostream& messages_;

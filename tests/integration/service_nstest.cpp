@@ -1,11 +1,15 @@
 // The data service as users run it, inside a private network namespace with simulated players:
 // `velk` in plain-server and in service mode finds the players, `velkctl --server` drives
-// them through its automation endpoint, and a provider listed in the registry draws on them.
+// them through its automation endpoint, a provider listed in the registry draws on them, and a
+// hostile player stalls nobody but itself.
 #include <gtest/gtest.h>
 
 #include <signal.h>
 
+#include <atomic>
 #include <chrono>
+#include <fstream>
+#include <limits>
 #include <thread>
 
 #include "platform/date.h"
@@ -13,16 +17,22 @@
 #include "platform/reg_key.h"
 #include "platform/registry_test_fixture.h"
 #include "providers/time/testdata/device_state_bytes.h"
-#include "tools/sim/sketch.h"
+#include "rcp/testdata/scripted_player.h"
 #include "tools/sim/sim_test_support.h"
+#include "tools/sim/sketch.h"
 
 namespace velk {
 namespace {
 
 using sim::testing::SimProcess;
+using testing::MisbehavingPlayer;
+using testing::ScriptedPlayer;
 using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
 
 constexpr auto kDiscoveryWait = std::chrono::seconds(30);
+// Generous: only a program that does not act on its stop takes this long.
+constexpr auto kStopWait = std::chrono::seconds(30);
 
 // A program left running in the background, stopped with SIGTERM when the test ends.
 class Background {
@@ -45,7 +55,10 @@ public:
     {
         if (pid_ > 0) {
             kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
+            if (WaitExit(kStopWait) == -1 && pid_ > 0) {
+                kill(pid_, SIGKILL);
+                waitpid(pid_, nullptr, 0);
+            }
         }
     }
 
@@ -64,6 +77,17 @@ public:
         return -1;
     }
     void Terminate() { kill(pid_, SIGTERM); }
+
+    // The most memory the running program has held so far (VmHWM), in KiB; -1 when unknown.
+    long PeakMemoryKib() const
+    {
+        std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
+        for (std::string line; std::getline(status, line);) {
+            if (line.starts_with("VmHWM:"))
+                return std::stol(line.substr(6));
+        }
+        return -1;
+    }
 
 private:
     pid_t pid_ = -1;
@@ -228,6 +252,69 @@ TEST_F(ServiceTest, TimeProviderShowsTheTimeAndGivesWayToExit)
     EXPECT_TRUE(wait_for([&] { return !shows_time(); }));
     EXPECT_TRUE(wait_for(shows_time)) << "the time did not come back; the player received:\n"
                                       << ReceivedText(sim);
+}
+
+// A player that trickles or floods its answer stalls only the call that reached it: other
+// clients are served meanwhile, memory stays small, and a stop ends the service while the call
+// still waits.
+TEST_F(ServiceTest, HostilePlayerStallsOnlyItselfAndTheServiceStillStops)
+{
+    constexpr long kMaxMemoryKib = 384 * 1024;
+    constexpr auto kForever = std::numeric_limits<std::size_t>::max();
+    struct Case {
+        const char* name;
+        const char* expression;
+        const char* trigger;
+        std::string reply;
+        std::string stream;
+        std::chrono::milliseconds interval;
+        std::size_t stream_bytes;
+        const char* fails_with; // the call's code, when it ends before the stop
+    };
+    const Case cases[] = {
+        {"shell answer a byte at a time", "VelkDevices.Item(0).Version", "version", "", "1", 300ms,
+         kForever, ""},
+        {"list a line at a time", "VelkDevices.Item(0).RCPSession.Genres.Count", "ListGenres ",
+         "ListGenres: TransactionInitiated\r\nListGenres: ListResultSize 3\r\n",
+         "ListGenres: Jazz\r\n", 300ms, kForever, ""},
+        {"endless line, fast", "VelkDevices.Item(0).RCPSession.Volume", "GetVolume",
+         "GetVolume: ", "9", 0ms, std::size_t{1} << 30, "0x8007000D "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        // The simulated player's UPnP device leads the service to its address, where the
+        // hostile player answers on the shell's port instead.
+        SimProcess sim({"--players", "1", "--port", "5444"});
+        ASSERT_TRUE(sim.ready());
+        ScriptedPlayer player(MisbehavingPlayer(c.trigger,
+                                                [&](ScriptedPlayer& p) {
+                                                    p.Send(c.reply);
+                                                    p.Stream(c.stream, c.interval, c.stream_bytes);
+                                                }),
+                              "Melodeck shell 1.0\r\nMelodeck>", sim.address());
+        Background velk({Velk()});
+        ASSERT_TRUE(WaitForPlayers(1));
+
+        std::atomic<bool> answered = false;
+        ProgramResult stalled;
+        std::thread caller([&] {
+            stalled = Velkctl({c.expression});
+            answered = true;
+        });
+        EXPECT_TRUE(player.WaitForLine(c.trigger));
+        const auto count = Velkctl({"VelkDevices.Count"});
+        EXPECT_EQ(count.output, "1\n") << "another client was not served";
+        if (c.interval.count() > 0) {
+            EXPECT_FALSE(answered) << "the call did not wait for the player";
+        }
+        EXPECT_LT(velk.PeakMemoryKib(), kMaxMemoryKib);
+
+        velk.Terminate();
+        EXPECT_EQ(velk.WaitExit(kStopWait), 0) << "the stop was not acted on";
+        caller.join();
+        EXPECT_EQ(stalled.status, 1) << stalled.output;
+        EXPECT_TRUE(stalled.output.starts_with(c.fails_with)) << stalled.output;
+    }
 }
 
 } // namespace

@@ -17,6 +17,7 @@
 #include "automation/expression.h"
 #include "automation/velk_enum_names.h"
 #include "platform/apartment.h"
+#include "platform/error_info.h"
 #include "service/velk_device.h"
 
 namespace velk {
@@ -78,8 +79,9 @@ Output: strings as they are, numbers in decimal, TRUE or FALSE, dates as YYYY-MM
 arrays as their elements separated by blanks, objects as [object INTERFACE]; a put or a call
 without a result prints nothing.
 
-Exit status: 0 on success; 1 when a member failed (standard error: the HRESULT as 0xXXXXXXXX
-and its message); 2 for a bad expression or bad usage.
+Exit status: 0 on success; 1 when a member failed (standard error: the HRESULT as 0xXXXXXXXX,
+its message and, in parentheses, what the member said beyond it, such as what a player sent);
+2 for a bad expression or bad usage.
 )usage";
 
 struct Options {
@@ -97,9 +99,19 @@ int BadUsage(std::string_view message)
     return kExitBadUsage;
 }
 
+// A failure's line: its code and message, then what the member said beyond the message (the
+// thread's error record), such as what a player sent.
+std::string FailureLine(HRESULT hr, std::string line)
+{
+    const auto info = GetErrorInfo();
+    if (info && !info->description.empty() && info->description != HResultMessage(hr))
+        line += " (" + info->description + ")";
+    return line;
+}
+
 int Failure(HRESULT hr)
 {
-    std::cerr << FormatFailure(hr) << "\n";
+    std::cerr << FailureLine(hr, FormatFailure(hr)) << "\n";
     return 1;
 }
 
@@ -111,8 +123,11 @@ int Evaluate(const std::vector<std::string>& expressions, const DispatchablePtr&
              std::vector<DispatchablePtr>& objects)
 {
     for (const auto& text : expressions) {
+        ClearErrorInfo();
         const auto result = EvaluateExpression(text, root);
-        const std::string line = FormatResult(result);
+        std::string line = FormatResult(result);
+        if (result.status == ExpressionResult::Status::Failed)
+            line = FailureLine(result.hr, std::move(line));
         if (result.ExitStatus() != 0) {
             std::cerr << line << "\n";
             return result.ExitStatus();

@@ -1,7 +1,11 @@
-// velkctl as a script runs it: the real program against the simulated player.
+// velkctl as a script runs it: the real program against the simulated player, and against a
+// hostile one that greets as a player and then misbehaves.
 #include <gtest/gtest.h>
 
+#include <poll.h>
+#include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -9,27 +13,39 @@
 #include <string>
 #include <vector>
 
+#include "platform/event.h"
+#include "rcp/testdata/scripted_player.h"
 #include "tools/sim/sim_test_support.h"
 
 namespace velk {
 namespace {
 
 using sim::testing::SimProcess;
+using testing::MisbehavingPlayer;
+using testing::ScriptedPlayer;
+using namespace std::chrono_literals;
+
+// Generous: only a velkctl that hangs takes this long; it is killed then.
+constexpr std::uint32_t kBoundMs = 60000;
 
 struct Outcome {
-    int status = -1;
+    int status = -1; // -1: killed at the bound, or ended by a signal
     std::string out;
     std::string err;
+    long max_rss_kib = 0;
 };
 
-std::string ReadAll(int fd)
+// Reads until the end, or until the deadline passes (false).
+bool ReadAll(int fd, std::string& text, const Deadline& deadline)
 {
-    std::string text;
     std::array<char, 4096> buffer;
     for (;;) {
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, static_cast<int>(deadline.RemainingMs())) != 1)
+            return false;
         const ssize_t n = read(fd, buffer.data(), buffer.size());
         if (n <= 0)
-            return text;
+            return true;
         text.append(buffer.data(), static_cast<std::size_t>(n));
     }
 }
@@ -62,13 +78,16 @@ Outcome Velkctl(const std::vector<std::string>& args)
     close(out_pipe[1]);
 
     Outcome outcome;
-    outcome.out = ReadAll(out_pipe[0]);
+    if (!ReadAll(out_pipe[0], outcome.out, Deadline(kBoundMs)) && spawned == 0)
+        kill(pid, SIGKILL);
     close(out_pipe[0]);
     int status = 0;
-    if (spawned == 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status))
+    rusage usage{};
+    if (spawned == 0 && wait4(pid, &status, 0, &usage) == pid && WIFEXITED(status))
         outcome.status = WEXITSTATUS(status);
+    outcome.max_rss_kib = usage.ru_maxrss;
     lseek(err_fd, 0, SEEK_SET);
-    outcome.err = ReadAll(err_fd);
+    ReadAll(err_fd, outcome.err, Deadline(kBoundMs));
     close(err_fd);
     return outcome;
 }
@@ -184,6 +203,72 @@ TEST(Velkctl, UsageErrorsAndHelp)
     EXPECT_TRUE(nobody.err.starts_with("0x")) << nobody.err;
     const auto not_an_address = Velkctl({"--player", "player.example", "Name"});
     EXPECT_EQ(not_an_address.status, 1);
+}
+
+// A shell reply that never ends, however it trickles, fails the command at its deadline.
+TEST(Velkctl, ShellReplyThatNeverEndsFailsAtItsDeadline)
+{
+    struct Case {
+        const char* name;
+        const char* unit;
+    };
+    const Case cases[] = {{"a byte at a time", "L"}, {"a line at a time", "Large VFD\r\n"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedPlayer player(
+            MisbehavingPlayer("displaytype", [&](ScriptedPlayer& p) { p.Stream(c.unit, 300ms); }));
+        const auto outcome = Velkctl({"--player", player.address(), "DeviceType"});
+        EXPECT_EQ(outcome.status, 1) << outcome.err;
+        EXPECT_TRUE(outcome.err.starts_with("0xC0040209 ")) << outcome.err;
+        EXPECT_NE(outcome.err.find("\"displaytype\" did not end in time"), std::string::npos)
+            << outcome.err;
+    }
+}
+
+// Replies past their bounds or numbers that do not fit fail clearly, whatever the pace; a
+// reply past its bounds resets the connection, and memory stays small.
+TEST(Velkctl, HostileRepliesFailClearlyWithBoundedMemory)
+{
+    constexpr long kMaxRssKib = 384 * 1024;
+    struct Case {
+        const char* name;
+        const char* expression;
+        const char* trigger;
+        std::string reply;
+        // Sent as fast as velkctl takes it, up to stream_bytes: far more than the bounds and
+        // than the sockets hold, so that a reset cuts it short.
+        std::string stream;
+        std::size_t stream_bytes;
+        const char* err_begins;
+        const char* err_says;
+    };
+    const Case cases[] = {
+        {"endless line", "RCPSession.Volume", "GetVolume", "GetVolume: ", "9", 1ull << 30,
+         "0x8007000D ", "a line longer than 262144 bytes: \"GetVolume: 999"},
+        {"endless list", "RCPSession.Genres.Count", "ListGenres ",
+         "ListGenres: TransactionInitiated\r\nListGenres: ListResultSize 3\r\n",
+         "ListGenres: Jazz\r\n", 1500000 * 18, "0x8007000D ",
+         "answer to ListGenres goes on past 400000 lines"},
+        {"number too large", "RCPSession.Volume", "GetVolume",
+         "GetVolume: 99999999999999999999\r\n", "", 0, "0x8000FFFF ",
+         "answered GetVolume with \"99999999999999999999\""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedPlayer player(MisbehavingPlayer(c.trigger, [&](ScriptedPlayer& p) {
+            p.Send(c.reply);
+            if (!c.stream.empty())
+                p.Stream(c.stream, 0ms, c.stream_bytes);
+        }));
+        const auto outcome = Velkctl({"--player", player.address(), c.expression});
+        EXPECT_EQ(outcome.status, 1) << outcome.err;
+        EXPECT_TRUE(outcome.err.starts_with(c.err_begins)) << outcome.err;
+        EXPECT_NE(outcome.err.find(c.err_says), std::string::npos) << outcome.err;
+        EXPECT_LT(outcome.max_rss_kib, kMaxRssKib);
+        if (!c.stream.empty()) {
+            EXPECT_TRUE(player.WaitStreamCut()) << "the connection stayed open";
+        }
+    }
 }
 
 } // namespace
