@@ -613,6 +613,11 @@ private:
             const int woken = WaitAny({http_.stopping(), session.wake(), Waitable::Socket(socket)},
                                       kKeepAliveCommentMs);
             if (woken == 0) {
+                // What happened just before the stop (the players leaving) still goes out.
+                for (const auto& event : session.TakeEvents(overflowed)) {
+                    if (!write(event))
+                        return false;
+                }
                 sink.done();
                 return true;
             }

@@ -207,15 +207,18 @@ HRESULT CVelkModule::Run()
         EventLog::SetConsole(&std::cout);
 
     std::shared_ptr<IVelkDataService> root = std::make_shared<CVelkDataService>();
-    hr = root->Initialize();
+    // The endpoint opens first: a second service finds its port taken and ends before it
+    // looks for players, so that two services never drive the same ones.
+    AutomationServer::Options options;
+    hr = AutomationOptions(options);
+    AutomationServer endpoint(apartment, root, std::move(options));
+    if (SUCCEEDED(hr))
+        hr = endpoint.Start();
+    if (FAILED(hr))
+        EventLog::ReportText(EventLogType::Error, std::string(kNoEndpoint) + HResultMessage(hr));
+    else
+        hr = root->Initialize();
     if (SUCCEEDED(hr)) {
-        AutomationServer::Options options;
-        const HRESULT read = AutomationOptions(options);
-        AutomationServer endpoint(apartment, root, std::move(options));
-        // Without its endpoint the service still finds players and runs their providers.
-        if (const HRESULT served = SUCCEEDED(read) ? endpoint.Start() : read; FAILED(served))
-            EventLog::ReportText(EventLogType::Error,
-                                 std::string(kNoEndpoint) + HResultMessage(served));
         notifier.Notify("READY=1");
         if (service)
             EventLog::ReportText(EventLogType::Information, kServiceStarted);
@@ -228,10 +231,11 @@ HRESULT CVelkModule::Run()
             hr = Loop(*apartment);
         }
         notifier.Notify("STOPPING=1");
-        endpoint.Stop();
         locks_.Stop();
+        // The players leave while the endpoint is open, so that its clients see them go.
         root->Terminate();
     }
+    endpoint.Stop();
     root.reset();
     apartment->Close();
     if (service)

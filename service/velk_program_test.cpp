@@ -199,6 +199,23 @@ private:
     std::string output_;
 };
 
+// A port on 127.0.0.1 that was free a moment ago.
+std::uint16_t FreePort()
+{
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    std::uint16_t port = 0;
+    if (fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0)
+        port = ntohs(address.sin_port);
+    if (fd >= 0)
+        close(fd);
+    return port;
+}
+
 class VelkProgramTest : public RegistryFixture {
 protected:
     void SetUp() override
@@ -207,6 +224,14 @@ protected:
         units_ = folder() / "units";
         std::filesystem::create_directory(units_);
         setenv("VELK_SYSTEMD_UNIT_DIR", units_.c_str(), 1);
+    }
+
+    // Services of tests that run side by side each get an endpoint of their own.
+    static void UseFreePort()
+    {
+        RegKey key;
+        ASSERT_EQ(key.Create(Hive::LocalMachine, "SOFTWARE\\Velk\\DataServer"), S_OK);
+        ASSERT_EQ(key.SetDWORDValue("AutomationPort", FreePort()), S_OK);
     }
     void TearDown() override
     {
@@ -562,6 +587,7 @@ TEST_F(VelkProgramTest, UnknownSwitchShowsTheUsage)
 // end cleanly on SIGTERM.
 TEST_F(VelkProgramTest, RunsInBothModesUntilStopped)
 {
+    UseFreePort();
     struct Case {
         const char* registration;
         bool service;
@@ -598,6 +624,7 @@ TEST_F(VelkProgramTest, RunsInBothModesUntilStopped)
 
 TEST_F(VelkProgramTest, PlainServerShowsEventLogLinesOnTheConsole)
 {
+    UseFreePort();
     VelkProcess velk;
     ASSERT_TRUE(velk.Start(BuiltVelk(), folder(), false));
     ASSERT_EQ(velk.WaitNotification(), "READY=1") << velk.output();
@@ -608,21 +635,28 @@ TEST_F(VelkProgramTest, PlainServerShowsEventLogLinesOnTheConsole)
     EXPECT_EQ(velk.WaitExit(), 0) << velk.output();
 }
 
-// A port on 127.0.0.1 that was free a moment ago.
-std::uint16_t FreePort()
+// A second service finds the endpoint's port taken: it ends at once with a clear message,
+// rather than running on without an endpoint and driving the same players.
+TEST_F(VelkProgramTest, AServiceWhoseEndpointCannotOpenEndsWithItsReason)
 {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int taken = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t size = sizeof address;
-    std::uint16_t port = 0;
-    if (fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0)
-        port = ntohs(address.sin_port);
-    if (fd >= 0)
-        close(fd);
-    return port;
+    ASSERT_EQ(bind(taken, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(taken, 1), 0);
+    ASSERT_EQ(getsockname(taken, reinterpret_cast<sockaddr*>(&address), &size), 0);
+    RegKey key;
+    ASSERT_EQ(key.Create(Hive::LocalMachine, "SOFTWARE\\Velk\\DataServer"), S_OK);
+    ASSERT_EQ(key.SetDWORDValue("AutomationPort", ntohs(address.sin_port)), S_OK);
+
+    VelkProcess velk;
+    ASSERT_TRUE(velk.Start(BuiltVelk(), folder(), false));
+    EXPECT_EQ(velk.WaitExit(), 1) << velk.output();
+    EXPECT_NE(velk.output().find("The automation endpoint could not be opened"), std::string::npos)
+        << velk.output();
+    close(taken);
 }
 
 // The administrator stores the endpoint's token with velk -SetToken: the machine hive, which

@@ -37,7 +37,8 @@ constexpr auto kStopWait = std::chrono::seconds(30);
 // A program left running in the background, stopped with SIGTERM when the test ends.
 class Background {
 public:
-    explicit Background(const std::vector<std::string>& argv)
+    // Its output goes to the file named, or nowhere.
+    explicit Background(const std::vector<std::string>& argv, const std::string& output = "/dev/null")
     {
         std::vector<char*> args;
         for (const auto& arg : argv)
@@ -45,7 +46,8 @@ public:
         args.push_back(nullptr);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
         posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
         if (posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), environ) != 0)
             pid_ = -1;
@@ -163,8 +165,22 @@ TEST_F(ServiceTest, ServiceModeRunsUntilStopped)
     EXPECT_EQ(name.status, 0) << name.output;
     // A service does not end with its clients.
     EXPECT_EQ(velk.WaitExit(std::chrono::seconds(7)), -1);
+
+    // A client that follows the players sees them leave when the service stops.
+    const std::string events_file = (folder() / "events.txt").string();
+    Background events({(ProgramFolder() / "velkctl").string(), "--events", "VelkDevices.Count"},
+                      events_file);
+    const auto printed = [&] {
+        std::ifstream in(events_file);
+        return std::string{std::istreambuf_iterator<char>(in), {}};
+    };
+    const auto until = Clock::now() + kStopWait;
+    while (printed().empty() && Clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_EQ(printed(), "1\n");
     velk.Terminate();
     EXPECT_EQ(velk.WaitExit(std::chrono::seconds(20)), 0);
+    EXPECT_NE(printed().find("OnRemoveDevice"), std::string::npos) << printed();
 }
 
 // The player's last lines, one a line, for failure messages.
