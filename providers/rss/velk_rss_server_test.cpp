@@ -12,6 +12,7 @@
 #include "platform/class_registry.h"
 #include "platform/registry_test_fixture.h"
 #include "platform/testdata/run_apartment_until.h"
+#include "providers/common/testdata/hosting_fixture.h"
 #include "providers/rss/testdata/feed_server.h"
 #include "platform/reg_key.h"
 #include "service/provider_hosting.h"
@@ -247,29 +248,9 @@ public:
 };
 
 // The real root object hosting the module, as the service does, on one simulated player.
-class RssServiceTest : public RegistryFixture {
+class RssServiceTest : public testing::HostingFixture<RecordingDataService> {
 protected:
-    void SetUp() override
-    {
-        RegistryFixture::SetUp();
-        apartment_ = Apartment::Create();
-        ASSERT_TRUE(apartment_);
-        ASSERT_TRUE(sim_.ready());
-        ASSERT_EQ(ClassRegistry::RegisterModule(VELK_RSS_MODULE), S_OK);
-        service_ = std::make_shared<RecordingDataService>();
-        ASSERT_EQ(service_->Initialize(), S_OK);
-    }
-
-    void TearDown() override
-    {
-        if (service_) {
-            EXPECT_EQ(service_->Terminate(), S_OK);
-        }
-        service_.reset();
-        if (apartment_)
-            apartment_->Close();
-        RegistryFixture::TearDown();
-    }
+    RssServiceTest() : HostingFixture(VELK_RSS_MODULE, {"--players", "1"}) {}
 
     // The player lists the provider ("Classes") with these feeds after its host header (font 2,
     // menu time-out 1 s, content always), and arrives.
@@ -306,15 +287,7 @@ protected:
                lines.end();
     }
 
-    bool PumpUntil(const std::function<bool()>& condition, std::uint32_t timeout_ms = kSafetyMs)
-    {
-        return RunApartmentUntil(*apartment_, condition, timeout_ms);
-    }
-
-    SimProcess sim_{{"--players", "1"}};
     FeedServer server_;
-    std::shared_ptr<Apartment> apartment_;
-    std::shared_ptr<RecordingDataService> service_;
 };
 
 TEST_F(RssServiceTest, TheServiceShowsAListedFeedAndLogsOneThatFails)

@@ -17,6 +17,7 @@
 #include "service/provider_hosting.h"
 #include "service/velk_data_service.h"
 #include "service/velk_device.h"
+#include "providers/common/testdata/hosting_fixture.h"
 #include "providers/time/testdata/device_state_bytes.h"
 #include "tools/sim/sim_test_support.h"
 
@@ -27,7 +28,6 @@ using sim::testing::SimProcess;
 using testing::AppendPicture;
 using testing::TimeDeviceState;
 
-constexpr std::uint32_t kSafetyMs = 10000;
 constexpr std::string_view kTextPrefix = "sketch -c text 0 0 \"";
 
 std::string Udn(int index)
@@ -55,29 +55,9 @@ bool IsDefaultText(const std::string& text, const CalendarTime& before, const Ca
     return false;
 }
 
-class TimeServerTest : public RegistryFixture {
+class TimeServerTest : public testing::HostingFixture<CVelkDataService> {
 protected:
-    void SetUp() override
-    {
-        RegistryFixture::SetUp();
-        apartment_ = Apartment::Create();
-        ASSERT_TRUE(apartment_);
-        ASSERT_TRUE(sim_.ready());
-        ASSERT_EQ(ClassRegistry::RegisterModule(VELK_TIME_MODULE), S_OK);
-        service_ = std::make_shared<CVelkDataService>();
-        ASSERT_EQ(service_->Initialize(), S_OK);
-    }
-
-    void TearDown() override
-    {
-        if (service_) {
-            EXPECT_EQ(service_->Terminate(), S_OK);
-        }
-        service_.reset();
-        if (apartment_)
-            apartment_->Close();
-        RegistryFixture::TearDown();
-    }
+    TimeServerTest() : HostingFixture(VELK_TIME_MODULE, {"--players", "6"}) {}
 
     static void ListTimeServer(int player)
     {
@@ -125,11 +105,6 @@ protected:
         return std::find(lines.begin(), lines.end(), line) != lines.end();
     }
 
-    bool PumpUntil(const std::function<bool()>& condition)
-    {
-        return RunApartmentUntil(*apartment_, condition, kSafetyMs);
-    }
-
     std::shared_ptr<IVelkDataObject> Provider()
     {
         std::shared_ptr<IVelkHosts> hosts;
@@ -145,9 +120,6 @@ protected:
         return provider;
     }
 
-    SimProcess sim_{{"--players", "6"}};
-    std::shared_ptr<Apartment> apartment_;
-    std::shared_ptr<CVelkDataService> service_;
 };
 
 TEST_F(TimeServerTest, EveryPlayerShowsTheDateAndTimeWithItsOwnPictures)
