@@ -91,6 +91,7 @@ struct Options {
     std::string token;
     bool events = false;
     std::vector<std::string> expressions;
+    std::vector<Expression> parsed; // the expressions, read before anything is reached
 };
 
 int BadUsage(std::string_view message)
@@ -119,12 +120,12 @@ std::mutex output_mutex;
 
 // Evaluates the expressions in order against root, printing each result; the first failure
 // ends the run. Objects that come out are kept for --events.
-int Evaluate(const std::vector<std::string>& expressions, const DispatchablePtr& root,
+int Evaluate(const std::vector<Expression>& expressions, const DispatchablePtr& root,
              std::vector<DispatchablePtr>& objects)
 {
-    for (const auto& text : expressions) {
+    for (const auto& expression : expressions) {
         ClearErrorInfo();
-        const auto result = EvaluateExpression(text, root);
+        const auto result = EvaluateExpression(expression, root);
         std::string line = FormatResult(result);
         if (result.status == ExpressionResult::Status::Failed)
             line = FailureLine(result.hr, std::move(line));
@@ -151,7 +152,7 @@ int RunOnPlayer(const Options& options)
     if (FAILED(hr))
         return Failure(hr);
     std::vector<DispatchablePtr> objects;
-    const int status = Evaluate(options.expressions, device, objects);
+    const int status = Evaluate(options.parsed, device, objects);
     objects.clear();
     device->OnShutdown();
     device.reset();
@@ -198,7 +199,7 @@ int RunOnServer(const Options& options)
     if (FAILED(hr))
         return Failure(hr);
     std::vector<DispatchablePtr> objects;
-    const int status = Evaluate(options.expressions, client->Root(), objects);
+    const int status = Evaluate(options.parsed, client->Root(), objects);
     if (status != 0 || !options.events)
         return status;
 
@@ -260,6 +261,17 @@ int Main(int argc, char** argv)
     if (options.token.empty()) {
         if (const char* token = std::getenv("VELK_TOKEN"))
             options.token = token;
+    }
+    // Every expression is read before anything is reached, so that a typo is told without a
+    // running service or a reachable player.
+    for (const auto& text : options.expressions) {
+        ExpressionResult error;
+        auto parsed = ParseExpression(text, EnumRegistry::Global(), error);
+        if (!parsed) {
+            std::cerr << FormatResult(error) << "\n";
+            return error.ExitStatus();
+        }
+        options.parsed.push_back(std::move(*parsed));
     }
     return options.player.empty() ? RunOnServer(options) : RunOnPlayer(options);
 }

@@ -193,10 +193,23 @@ TEST(Velkctl, UsageErrorsAndHelp)
     EXPECT_EQ(Velkctl({"--player", "127.0.0.2", "--server", "localhost", "Name"}).status, 2);
     EXPECT_EQ(Velkctl({"--server", "127.0.0.1:http", "Name"}).status, 2);
     EXPECT_EQ(Velkctl({"--player", "127.0.0.2", "--events", "Name"}).status, 2);
-    // No data service answers on this port: the server is unavailable.
+    // No data service answers on this port: the server is unavailable, and said so in words.
     const auto service = Velkctl({"--server", "127.0.0.1:9", "Version"});
     EXPECT_EQ(service.status, 1);
     EXPECT_TRUE(service.err.starts_with("0x800706BA ")) << service.err;
+    EXPECT_NE(service.err.find("Cannot reach the Velk service at 127.0.0.1:9 (connection "
+                               "refused): is velk running?"),
+              std::string::npos)
+        << service.err;
+    // A typo is told before anything is reached, whatever comes first on the line.
+    for (const auto& where : {std::vector<std::string>{"--server", "127.0.0.1:9"},
+                              std::vector<std::string>{"--player", "127.0.0.1"}}) {
+        auto args = where;
+        args.insert(args.end(), {"Version", "Foo("});
+        const auto typo = Velkctl(args);
+        EXPECT_EQ(typo.status, 2) << typo.err;
+        EXPECT_EQ(typo.out, "");
+    }
     // No player answers there: a connection failure, reported as one.
     const auto nobody = Velkctl({"--player", "127.0.0.1", "Name"});
     EXPECT_EQ(nobody.status, 1);
