@@ -470,8 +470,12 @@ HRESULT CRCPSession::get_Time(Date& time)
     const auto hms = ParseThreeNumbers(time_value, ':');
     if (!mdy || !hms)
         return ReportError(E_UNEXPECTED);
+    // Players that send two digits of year mean this century.
+    constexpr int kCenturyYears = 100;
+    constexpr int kThisCentury = 2000;
+    const int year = (*mdy)[2] < kCenturyYears ? kThisCentury + (*mdy)[2] : (*mdy)[2];
     const auto date = Date::FromCalendar(
-        {(*mdy)[2], (*mdy)[0], (*mdy)[1], (*hms)[0], (*hms)[1], (*hms)[2], 0, 0});
+        {year, (*mdy)[0], (*mdy)[1], (*hms)[0], (*hms)[1], (*hms)[2], 0, 0});
     if (!date)
         return ReportError(E_UNEXPECTED);
     time = *date;

@@ -40,6 +40,29 @@ TEST(RcpSession, TimesParseOrFail)
     EXPECT_EQ(now, *Date::FromCalendar({2026, 12, 7, 13, 5, 9}));
 }
 
+// Players send the date as month, day and year; older ones with two digits of year.
+TEST(RcpSession, DatesWithTwoOrFourDigitsOfYearAreRead)
+{
+    struct Case {
+        const char* date;
+        int year;
+    };
+    const Case cases[] = {{"12-07-26", 2026}, {"12-07-2026", 2026}, {" 1- 2-05", 2005}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.date);
+        ScriptedSession player({
+            {"GetDate", ValueReply("GetDate", c.date) + OkReply("GetDate")},
+            {"GetTime", ValueReply("GetTime", "13:05:09")},
+        });
+        ASSERT_EQ(player.opened(), S_OK);
+        Date now;
+        ASSERT_EQ(player.session()->get_Time(now), S_OK);
+        const auto fields = now.ToCalendar();
+        ASSERT_TRUE(fields);
+        EXPECT_EQ(fields->year, c.year);
+    }
+}
+
 TEST(RcpSession, WordsOutsideTheTablesAreNotTakenForAValue)
 {
     ScriptedSession player({
