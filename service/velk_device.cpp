@@ -483,8 +483,8 @@ HRESULT CVelkDevice::ScreenSize(std::int16_t& cx, std::int16_t& cy)
             return ReportIfFailed(size.hr);
         }
     }
-    // Not connected yet, or a display this service does not know.
-    return ReportIfFailed(E_UNEXPECTED);
+    // Not connected yet, or a display this service does not know: callers read 0 as unknown.
+    return S_OK;
 }
 
 HRESULT CVelkDevice::get_Version(std::string& version)

@@ -210,13 +210,20 @@ TEST_F(VelkDeviceTest, ConnectReadsDisplayTypeSizeStandbyAndVersion)
         EXPECT_EQ(text, "Player " + std::to_string(i));
     }
 
-    // Nothing read yet: no size, and no success that leaves it unset.
+    // No display type read yet, as for a type not in the table: size 0, which callers read as
+    // unknown, and never a success that leaves the outputs unset.
     auto unconnected = NewDevice();
     std::int16_t cx = -1;
     std::int16_t cy = -1;
-    EXPECT_EQ(unconnected->ScreenSize(cx, cy), E_UNEXPECTED);
+    EXPECT_EQ(unconnected->ScreenSize(cx, cy), S_OK);
     EXPECT_EQ(cx, 0);
     EXPECT_EQ(cy, 0);
+    std::int16_t side = -1;
+    EXPECT_EQ(unconnected->get_ScreenWidth(side), S_OK);
+    EXPECT_EQ(side, 0);
+    side = -1;
+    EXPECT_EQ(unconnected->get_ScreenHeight(side), S_OK);
+    EXPECT_EQ(side, 0);
 }
 
 TEST_F(VelkDeviceTest, ConnectFailureLeavesTheDeviceInStandby)
