@@ -74,38 +74,27 @@ void SendAll(int fd, std::string_view bytes)
     }
 }
 
-const char* ReasonOf(int status)
-{
-    switch (status) {
-    case 400:
-        return "Bad Request";
-    case 408:
-        return "Request Timeout";
-    case 411:
-        return "Length Required";
-    case 413:
-        return "Payload Too Large";
-    case 431:
-        return "Request Header Fields Too Large";
-    default:
-        return "Error";
-    }
-}
+// The refusals the loop answers itself: status, reason phrase, and what the client is told.
+struct Refusal {
+    int status;
+    const char* reason;
+    const char* message;
+};
+constexpr Refusal kRefusals[] = {
+    {408, "Request Timeout", "the request did not arrive in time"},
+    {411, "Length Required", "a body needs its Content-Length"},
+    {413, "Payload Too Large", "the body is too large"},
+    {431, "Request Header Fields Too Large", "the header section is too large"},
+};
+constexpr Refusal kMalformed{400, "Bad Request", "the request is malformed"};
 
-const char* MessageOf(int status)
+const Refusal& RefusalOf(int status)
 {
-    switch (status) {
-    case 408:
-        return "the request did not arrive in time";
-    case 411:
-        return "a body needs its Content-Length";
-    case 413:
-        return "the body is too large";
-    case 431:
-        return "the header section is too large";
-    default:
-        return "the request is malformed";
+    for (const auto& refusal : kRefusals) {
+        if (refusal.status == status)
+            return refusal;
     }
+    return kMalformed;
 }
 
 } // namespace
@@ -517,8 +506,9 @@ void HttpServer::Serve(const ConnectionPtr& connection)
 
 void HttpServer::Refuse(Connection& connection, int status)
 {
-    const std::string body = std::string("{\"message\":\"") + MessageOf(status) + "\"}";
-    SendAll(connection.fd, "HTTP/1.1 " + std::to_string(status) + " " + ReasonOf(status) +
+    const Refusal& refusal = RefusalOf(status);
+    const std::string body = std::string("{\"message\":\"") + refusal.message + "\"}";
+    SendAll(connection.fd, "HTTP/1.1 " + std::to_string(refusal.status) + " " + refusal.reason +
                                "\r\nContent-Type: application/json\r\nContent-Length: " +
                                std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" +
                                body);
