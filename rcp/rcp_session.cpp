@@ -285,6 +285,20 @@ HRESULT CRCPSession::Initialize(const std::shared_ptr<IVelkDevice>& device, DWOR
     return hr;
 }
 
+HRESULT CRCPSession::Reconnect(std::string_view host)
+{
+    std::lock_guard lock(mutex_);
+    control_.Close();
+    // The server list's items speak of the old connection's listings.
+    servers_.reset();
+    HRESULT hr = control_.Open(host, kMinimumFirmware);
+    if (SUCCEEDED(hr) && display_monitor_count_ > 0)
+        hr = SubscribeDisplay();
+    if (SUCCEEDED(hr) && keys_subscribed_)
+        hr = SubscribeRemoteKeys();
+    return hr;
+}
+
 HRESULT CRCPSession::Command(std::string_view word, std::optional<std::string_view> argument,
                              std::string* value, FirmwareVersion minimum)
 {
@@ -931,6 +945,12 @@ RcpLineCallback CRCPSession::EventCallback(RCPEventType type)
     };
 }
 
+HRESULT CRCPSession::SubscribeDisplay()
+{
+    return ReportIfFailed(control_.Subscribe("DisplayUpdateEventSubscribe", "DisplayUpdateEvent",
+                                             EventCallback(RCPEventType::EventTypeDisplay)));
+}
+
 HRESULT CRCPSession::SubscribeRemoteKeys()
 {
     HRESULT hr = ReportIfFailed(
@@ -988,8 +1008,7 @@ HRESULT CRCPSession::put_MonitorDisplay(bool on)
     std::lock_guard lock(mutex_);
     if (on) {
         if (display_monitor_count_ == 0) {
-            HRESULT hr = ReportIfFailed(control_.Subscribe("DisplayUpdateEventSubscribe", "DisplayUpdateEvent",
-                                                   EventCallback(RCPEventType::EventTypeDisplay)));
+            HRESULT hr = SubscribeDisplay();
             if (FAILED(hr))
                 return hr;
         }

@@ -48,6 +48,9 @@ public:
     // connection to host.
     HRESULT Initialize(const std::shared_ptr<IVelkDevice>& device, DWORD service_cookie,
                        std::string_view host);
+    // Opens a new control connection to host in place of a lost one and asks it for the
+    // events the session was following: for its sinks and callers the session goes on.
+    HRESULT Reconnect(std::string_view host);
 
     // For the result objects: one command, or one list, under the session mutex, refused with
     // E_RCP_FIRMWARE_TOO_OLD below minimum; a failure leaves its error record.
@@ -187,6 +190,7 @@ private:
     void SendFiltersForSongs();
     HRESULT ListCategory(std::string_view word, std::shared_ptr<IEnumRCPList>& list);
     HRESULT GetTimeValue(std::string_view word, Date& time);
+    HRESULT SubscribeDisplay();
     HRESULT SubscribeRemoteKeys();
     HRESULT UnsubscribeRemoteKeys();
     HRESULT RunUpgradeOnce(bool& done);

@@ -280,9 +280,9 @@ HRESULT CVelkDevice::ConnectSteps()
     }
     display_type_ = telnet_.display_type();
     OpenUPnPServices();
-    // A session of an earlier connection speaks to a player that has gone away since.
-    CloseSession();
-    hr = OpenSession();
+    // Whoever holds the session keeps it (its sinks, its counted requests): a reconnect
+    // renews its connection to the player.
+    hr = session_ ? session_->Reconnect(host_) : OpenSession();
     if (FAILED(hr))
         return hr;
     return ReadStandby();

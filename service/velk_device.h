@@ -27,6 +27,8 @@
 
 namespace velk {
 
+class CRCPSession;
+
 class CVelkDevice : public DispatchImpl<CVelkDevice, IVelkDevice>,
                     public std::enable_shared_from_this<CVelkDevice> {
 public:
@@ -142,7 +144,7 @@ private:
     std::shared_ptr<UPnPService> av_transport_;
     std::shared_ptr<UPnPService> rendering_control_;
 
-    std::shared_ptr<IRCPSession> session_;
+    std::shared_ptr<CRCPSession> session_;
     DWORD session_advise_cookie_ = 0;
 
     bool connecting_ = false;

@@ -366,6 +366,7 @@ TEST_F(VelkDeviceTest, LostConnectionReconnectsOnTheNextCommandInsteadOfSendingI
     auto device = Connected(sim, 0, service->service_cookie());
     std::shared_ptr<IRCPSession> first_session;
     ASSERT_EQ(device->get_RCPSession(first_session), S_OK);
+    ASSERT_EQ(first_session->put_MonitorDisplay(true), S_OK);
 
     sim.Control("fault " + sim.address() + " drop");
     EXPECT_EQ(device->Stop(), E_RCP_SOCKET);
@@ -381,13 +382,16 @@ TEST_F(VelkDeviceTest, LostConnectionReconnectsOnTheNextCommandInsteadOfSendingI
         << "the command that reconnected is not sent afterwards";
     EXPECT_EQ(service->ids, std::vector<std::uint32_t>{CVelkDevice::kEventConnectionLost});
 
-    // The session of the dead connection is replaced by one that works.
+    // The session its callers hold goes on over the new connection.
     std::shared_ptr<IRCPSession> session;
     ASSERT_EQ(device->get_RCPSession(session), S_OK);
-    EXPECT_NE(session, first_session);
+    EXPECT_EQ(session, first_session);
     std::int32_t volume = -1;
-    EXPECT_EQ(session->get_Volume(volume), S_OK);
+    EXPECT_EQ(first_session->get_Volume(volume), S_OK);
     EXPECT_EQ(volume, 40);
+    const auto received = sim.Received();
+    EXPECT_EQ(std::count(received.begin(), received.end(), "DisplayUpdateEventSubscribe"), 2)
+        << "the display updates it followed are not asked of the new connection";
 
     // A question is asked again after its reconnect: its answer is wanted. Each loss is
     // reported.

@@ -277,6 +277,7 @@ protected:
                                   service_->service_cookie()),
                   S_OK);
         service_->AddPlayer(player);
+        player_ = player;
     }
 
     // Whether the player was sent the line since the first `since` lines.
@@ -288,6 +289,8 @@ protected:
     }
 
     FeedServer server_;
+    // The service owns the player.
+    std::weak_ptr<CVelkDevice> player_;
 };
 
 TEST_F(RssServiceTest, TheServiceShowsAListedFeedAndLogsOneThatFails)
@@ -314,19 +317,31 @@ TEST_F(RssServiceTest, TheServiceShowsAListedFeedAndLogsOneThatFails)
     EXPECT_NE(message.find("Failed to load feed " + server_.Url("/broken")), std::string::npos);
 }
 
-// A reload makes the provider anew and loads the players' states after starting it: the
-// player it shows keeps EXIT, which gives the display back to the player's own screen.
-TEST_F(RssServiceTest, ExitGivesTheDisplayBackAlsoAfterAReload)
+// A reload makes the provider anew and loads the players' states after starting it; a dropped
+// connection makes the player's connections anew. Either way the player it shows keeps EXIT,
+// which gives the display back to the player's own screen, and the key requests stay counted
+// once: when the service ends, the player is told to stop sending keys.
+TEST_F(RssServiceTest, ExitGivesTheDisplayBackAlsoAfterAReloadAndAReconnect)
 {
     server_.Serve("/news", {200, "text/xml", RssFeed({"Headline"})});
     ShowFeeds({AddFeed(server_.Url("/news"))});
     // Keys reach the service only once the player has the subscription.
     ASSERT_TRUE(PumpUntil([&] { return ReceivedSince(0, "IrDemodSubscribe"); }));
 
-    for (const bool reload : {false, true}) {
-        SCOPED_TRACE(reload ? "after a reload" : "first provider");
-        if (reload) {
+    enum class Step { First, Reload, Drop };
+    for (const Step step : {Step::First, Step::Reload, Step::Drop}) {
+        SCOPED_TRACE(step == Step::First ? "first provider"
+                     : step == Step::Reload ? "after a reload"
+                                            : "after a dropped connection");
+        if (step == Step::Reload) {
             ASSERT_EQ(service_->Reload(), S_OK);
+        } else if (step == Step::Drop) {
+            const std::size_t before_drop = sim_.Received().size();
+            sim_.Control("fault " + sim_.address() + " drop");
+            // The provider's next lines find the connection gone; the ones after reconnect.
+            ASSERT_TRUE(PumpUntil([&] { return ReceivedSince(before_drop, "IrDemodSubscribe"); },
+                                  4 * CVelkRSSServer::kPollIntervalMs))
+                << "the reconnected player was not asked for its keys";
         }
         const std::size_t before_exit = sim_.Received().size();
         sim_.Control("key " + sim_.address() + " CK_EXIT");
@@ -337,6 +352,17 @@ TEST_F(RssServiceTest, ExitGivesTheDisplayBackAlsoAfterAReload)
         const std::size_t given_back = sim_.Received().size();
         ASSERT_TRUE(PumpUntil([&] { return ReceivedSince(given_back, "IrDemodSubscribe"); }));
     }
+
+    std::shared_ptr<IRCPSession> session;
+    ASSERT_TRUE(player_.lock());
+    ASSERT_EQ(player_.lock()->get_RCPSession(session), S_OK);
+    const std::size_t before_end = sim_.Received().size();
+    ASSERT_EQ(service_->Terminate(), S_OK);
+    service_.reset();
+    bool monitored = true;
+    EXPECT_EQ(session->get_MonitorRemoteKey(monitored), S_OK);
+    EXPECT_FALSE(monitored);
+    EXPECT_TRUE(PumpUntil([&] { return ReceivedSince(before_end, "IrDemodUnsubscribe"); }));
 }
 
 } // namespace
