@@ -220,16 +220,11 @@ HRESULT CControlSession::ExecuteWithTimeout(std::string_view command_word,
     if (!IsOpen())
         return ReportError(E_RCP_SOCKET);
 
-    std::string line = FormatLine(command_word, argument, false);
     // Remote-key dispatch has no reply worth waiting for.
-    if (command_word == "IrDispatchCommand") {
-        std::lock_guard lock(table_lock_);
-        outbox_.push_back(std::make_shared<CRCPTransaction>(std::string(command_word),
-                                                            std::move(line), nullptr, false));
-        queue_.Set();
-        return S_OK;
-    }
+    if (command_word == "IrDispatchCommand")
+        return SendWithoutReply(command_word, argument);
 
+    std::string line = FormatLine(command_word, argument, false);
     auto last_value = std::make_shared<std::string>();
     auto entry = Queue(command_word, std::move(line),
                        [last_value](std::string_view data, std::int32_t) {
@@ -280,6 +275,20 @@ HRESULT CControlSession::PostCommand(std::string_view command_word, RcpLineCallb
     if (!IsOpen())
         return E_RCP_SOCKET;
     Queue(command_word, FormatLine(command_word, argument, true), std::move(callback), false);
+    return S_OK;
+}
+
+HRESULT CControlSession::SendWithoutReply(std::string_view command_word,
+                                         std::optional<std::string_view> argument)
+{
+    if (!IsCleanCommand(command_word, argument))
+        return E_INVALIDARG;
+    if (!IsOpen())
+        return E_RCP_SOCKET;
+    std::lock_guard lock(table_lock_);
+    outbox_.push_back(std::make_shared<CRCPTransaction>(
+        std::string(command_word), FormatLine(command_word, argument, false), nullptr, false));
+    queue_.Set();
     return S_OK;
 }
 

@@ -79,6 +79,10 @@ public:
     // the session closes.
     HRESULT PostCommand(std::string_view command_word, RcpLineCallback callback,
                         std::optional<std::string_view> argument = {});
+    // Queues "<word> <argument>\r\n" (or "<word>\r\n") with no entry and returns at once:
+    // for lines whose answer nobody reads (a remote key, the restart after an upgrade).
+    HRESULT SendWithoutReply(std::string_view command_word,
+                             std::optional<std::string_view> argument = {});
     // With a callback, installs a standing entry for event_word and posts the subscribe
     // command; without, removes the entry (giving its last result) and posts the command.
     HRESULT Subscribe(std::string_view subscribe_word, std::string_view event_word,

@@ -574,7 +574,7 @@ HRESULT CRCPSession::ExecuteSoftwareUpgrade()
         hr = RunUpgradeOnce(done);
     }
     if ((hr == S_OK && done) || hr == E_RCP_AWAITING_POST_UPGRADE_REBOOT) {
-        control_.PostCommand("Reboot", nullptr);
+        control_.SendWithoutReply("Reboot");
         // The player goes away to restart; let the service find it again afterwards.
         auto device = device_.lock();
         std::string udn;
