@@ -12,8 +12,8 @@
 #include "rcp/rcp_reply_values.h"
 #include "rcp/remote_keys.h"
 #include "rcp/reply_lines.h"
-#include "velk/velk_data_service.h"
-#include "velk/velk_device.h"
+#include "velk/ivelk_data_service.h"
+#include "velk/ivelk_device.h"
 
 namespace velk {
 

@@ -19,7 +19,7 @@
 
 #include "platform/connection_point.h"
 #include "rcp/control_session.h"
-#include "velk/rcp_session.h"
+#include "velk/ircp_session.h"
 
 namespace velk {
 

@@ -8,7 +8,7 @@
 #include "platform/timer_queue.h"
 #include "service/velk_data_host.h"
 #include "service/velk_device.h"
-#include "velk/rcp_session.h"
+#include "velk/ircp_session.h"
 
 namespace velk {
 

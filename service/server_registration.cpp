@@ -6,7 +6,7 @@
 #include "platform/class_registry.h"
 #include "platform/reg_key.h"
 #include "platform/registry.h"
-#include "velk/velk_data_service.h"
+#include "velk/ivelk_data_service.h"
 
 namespace velk {
 

@@ -21,7 +21,7 @@
 #include "service/velk_data_service.h"
 #include "service/velk_device.h"
 #include "tools/sim/sim_test_support.h"
-#include "velk/rcp_session.h"
+#include "velk/ircp_session.h"
 
 namespace velk {
 namespace {

@@ -17,7 +17,7 @@
 #include "platform/timer_queue.h"
 #include "platform/upnp_device_finder.h"
 #include "service/provider_hosting.h"
-#include "velk/velk_data_service.h"
+#include "velk/ivelk_data_service.h"
 
 namespace velk {
 

@@ -12,7 +12,7 @@
 #include "rcp/rcp_session.h"
 #include "rcp/reply_lines.h"
 #include "service/av_transport_event.h"
-#include "velk/velk_data_service.h"
+#include "velk/ivelk_data_service.h"
 
 namespace velk {
 

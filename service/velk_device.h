@@ -23,7 +23,7 @@
 #include "platform/upnp_device.h"
 #include "platform/upnp_service.h"
 #include "rcp/telnet_session.h"
-#include "velk/velk_device.h"
+#include "velk/ivelk_device.h"
 
 namespace velk {
 

@@ -5,8 +5,8 @@
 #include <memory>
 #include <vector>
 
-#include "velk/velk_data_service.h"
-#include "velk/velk_device.h"
+#include "velk/ivelk_data_service.h"
+#include "velk/ivelk_device.h"
 
 namespace velk {
 

@@ -13,7 +13,7 @@
 #include "platform/guid.h"
 #include "platform/stream.h"
 #include "velk/property_sheet_page.h"
-#include "velk/velk_device.h"
+#include "velk/ivelk_device.h"
 
 namespace velk {
 

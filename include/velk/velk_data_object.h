@@ -23,8 +23,8 @@
 #include "platform/guid.h"
 #include "platform/stream.h"
 #include "velk/property_sheet_page.h"
-#include "velk/velk_data_service.h"
-#include "velk/velk_device.h"
+#include "velk/ivelk_data_service.h"
+#include "velk/ivelk_device.h"
 
 namespace velk {
 

@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "velk/velk_data_service.h"
+#include "velk/ivelk_data_service.h"
 
 namespace velk {
 

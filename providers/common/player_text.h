@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "velk/velk_device.h"
+#include "velk/ivelk_device.h"
 
 namespace velk {
 

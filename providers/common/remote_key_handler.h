@@ -7,8 +7,8 @@
 
 #include <memory>
 
-#include "velk/rcp_session.h"
-#include "velk/velk_device.h"
+#include "velk/ircp_session.h"
+#include "velk/ivelk_device.h"
 
 namespace velk {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "velk/velk_device.h"
+#include "velk/ivelk_device.h"
 
 namespace velk::testing {
 

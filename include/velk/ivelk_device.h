@@ -12,7 +12,7 @@
 #include "automation/dispatch.h"
 #include "platform/guid.h"
 #include "platform/stream.h"
-#include "velk/rcp_session.h"
+#include "velk/ircp_session.h"
 #include "velk/velk_enums.h"
 
 namespace velk {
