@@ -27,8 +27,10 @@ namespace {
 using sim::testing::SimProcess;
 using testing::AddFeed;
 using testing::AtomFeed;
+using testing::FeedList;
 using testing::FeedServer;
 using testing::RssFeed;
+using testing::ShowFeedsOn;
 
 constexpr std::uint32_t kSafetyMs = 10000;
 constexpr std::string_view kMarquee = "sketch -c marquee -start \"";
@@ -69,15 +71,6 @@ public:
 private:
     const std::vector<std::shared_ptr<IVelkDevice>> players_;
 };
-
-std::vector<std::uint8_t> FeedList(const std::vector<std::string>& names)
-{
-    MemoryStream stream;
-    RssDeviceState state;
-    state.feeds = names;
-    WriteRssDeviceState(stream, state);
-    return stream.bytes();
-}
 
 class RssServerTest : public RegistryFixture {
 protected:
@@ -256,22 +249,7 @@ protected:
     // menu time-out 1 s, content always), and arrives.
     void ShowFeeds(const std::vector<std::string>& feeds)
     {
-        const std::string player_key =
-            std::string(ProviderHosting::kDataProvidersKey) + "\\player-0";
-        RegKey key;
-        ASSERT_EQ(key.Create(Hive::LocalMachine, player_key), S_OK);
-        ASSERT_EQ(key.SetStringValue(ProviderHosting::kClassesValue,
-                                     CLSID_VelkRSSServer.ToString()),
-                  S_OK);
-        std::vector<std::uint8_t> state = {3, 0, 2, 0, 0xE8, 0x03, 0, 0, 0, 0};
-        const auto list = FeedList(feeds);
-        state.insert(state.end(), list.begin(), list.end());
-        RegKey provider_key;
-        ASSERT_EQ(provider_key.Create(Hive::LocalMachine,
-                                      player_key + "\\" + CLSID_VelkRSSServer.ToString()),
-                  S_OK);
-        ASSERT_EQ(provider_key.SetBinaryValue("Parameters", state), S_OK);
-
+        ShowFeedsOn("player-0", feeds);
         auto player = std::make_shared<CVelkDevice>();
         ASSERT_EQ(player->Connect(sim_.address(), "uuid:player-0", "Player",
                                   service_->service_cookie()),

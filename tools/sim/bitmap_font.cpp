@@ -109,6 +109,15 @@ constexpr GlyphRows kGlyphRows[] = {
     {".#...", "..#..", "..#..", "...#.", "..#..", "..#..", ".#..."}, // }
     {".....", ".....", ".#...", "#.#.#", "...#.", ".....", "....."}, // ~
 };
+
+// Characters of the player's code page beyond ASCII that its screens use, after '~'.
+struct ExtraGlyph {
+    unsigned char code;
+    GlyphRows rows;
+};
+constexpr ExtraGlyph kExtraGlyphs[] = {
+    {0xB0, {".##..", "#..#.", "#..#.", ".##..", ".....", ".....", "....."}}, // degree sign
+};
 static_assert(std::size(kGlyphRows) == kLastChar - kFirstChar + 1);
 
 // A plain picture to scale; pixels outside read as dark.
@@ -173,12 +182,16 @@ BitmapFont::BitmapFont(int number, std::string family, int scale_steps, bool bol
     height_ = (kBaseHeight + 1) * scale;
     advance_ = (kBaseWidth + (bold ? 2 : 1)) * scale;
     name_ = family + std::to_string(height_);
-    for (const auto& rows : kGlyphRows) {
+    auto add = [&](const GlyphRows& rows) {
         Picture picture = BaseGlyph(rows, bold);
         for (int step = 0; step < scale_steps; ++step)
             picture = Scale2x(picture);
         glyphs_.push_back(Glyph{picture.width, picture.height, std::move(picture.pixels)});
-    }
+    };
+    for (const auto& rows : kGlyphRows)
+        add(rows);
+    for (const auto& extra : kExtraGlyphs)
+        add(extra.rows);
 }
 
 const std::vector<BitmapFont>& BitmapFont::All()
@@ -201,6 +214,11 @@ const BitmapFont* BitmapFont::ByNumber(int number)
 
 const BitmapFont::Glyph& BitmapFont::GlyphFor(unsigned char c) const
 {
+    constexpr std::size_t kAsciiGlyphs = std::size(kGlyphRows);
+    for (std::size_t i = 0; i < std::size(kExtraGlyphs); ++i) {
+        if (kExtraGlyphs[i].code == c)
+            return glyphs_[kAsciiGlyphs + i];
+    }
     if (c < static_cast<unsigned char>(kFirstChar) || c > static_cast<unsigned char>(kLastChar))
         c = '?';
     return glyphs_[c - kFirstChar];

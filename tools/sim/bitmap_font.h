@@ -26,7 +26,7 @@ public:
 
     int TextWidth(std::string_view text) const;
     // Draws the lit pixels of each glyph, top-left corner of the first at (x, y); the dark
-    // pixels of a glyph leave the display as it was. Bytes outside printable ASCII draw as '?'.
+    // pixels of a glyph leave the display as it was. Bytes outside printable ASCII and the degree sign (0xB0) draw as '?'.
     void DrawText(FrameBuffer& frame, int x, int y, std::string_view text, bool lit) const;
 
 private:
@@ -44,7 +44,7 @@ private:
     std::string name_;
     int height_;
     int advance_;
-    std::vector<Glyph> glyphs_; // printable ASCII, from ' ' to '~'
+    std::vector<Glyph> glyphs_; // printable ASCII from ' ' to '~', then the extra glyphs
 };
 
 } // namespace velk::sim

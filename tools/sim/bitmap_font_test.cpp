@@ -80,6 +80,11 @@ TEST(BitmapFont, UnprintableBytesDrawAsQuestionMarksAndTextIsClipped)
     font.DrawText(question, 0, 0, "?", true);
     font.DrawText(unprintable, 0, 0, "\xE9", true);
     EXPECT_EQ(question, unprintable);
+    // The degree sign of temperatures has a glyph of its own.
+    FrameBuffer degree(6, 8);
+    font.DrawText(degree, 0, 0, "\xB0", true);
+    EXPECT_NE(degree, question);
+    EXPECT_GT(LitPixels(degree), 0);
     FrameBuffer small(4, 4);
     font.DrawText(small, -3, -3, std::string(10000, 'W'), true);
     EXPECT_GT(LitPixels(small), 0);

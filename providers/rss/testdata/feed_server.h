@@ -1,6 +1,6 @@
 // Test support for the news-feed provider: a web server on 127.0.0.1 that serves the feeds a
-// test puts on it and counts the requests; and feeds written to the registry as the feed
-// wizard writes them, with the generic renderer.
+// test puts on it and counts the requests; feeds written to the registry as the feed wizard
+// writes them; and players listed for the provider as the data-service page lists them.
 #pragma once
 
 #include <map>
@@ -14,6 +14,9 @@
 #include "providers/rss/feed_table.h"
 #include "providers/rss/generic_renderer_state.h"
 #include "providers/rss/generic_rss_renderer.h"
+#include "providers/rss/rss_device_state.h"
+#include "providers/rss/velk_rss_server.h"
+#include "service/provider_hosting.h"
 
 namespace velk::testing {
 
@@ -109,18 +112,54 @@ inline std::vector<std::uint8_t> GenericRendererConfig(const std::string& url,
     return stream.bytes();
 }
 
-// Writes a feed subkey; returns its name.
-inline std::string AddFeed(const std::string& url, const Guid& guid = Guid::New(),
-                           const std::string& username = "", const std::string& password = "")
+// Writes a feed subkey drawn by the renderer with the renderer's stream; returns its name.
+inline std::string AddRenderedFeed(const std::string& title, const Guid& parser,
+                                   const std::vector<std::uint8_t>& parser_config,
+                                   const Guid& guid = Guid::New())
 {
     const std::string name = guid.ToString();
     RegKey key;
     key.Create(Hive::LocalMachine, std::string(FeedTable::kFeedsKey) + "\\" + name);
-    key.SetStringValue("", "Feed " + url);
-    key.SetStringValue("Parser", CLSID_GenericRSSRenderer.ToString());
+    key.SetStringValue("", title);
+    key.SetStringValue("Parser", parser.ToString());
     key.SetDWORDValue("Flags", 1);
-    key.SetBinaryValue("RSSParserConfig", GenericRendererConfig(url, username, password));
+    key.SetBinaryValue("RSSParserConfig", parser_config);
     return name;
+}
+
+// Writes a feed subkey for the generic renderer; returns its name.
+inline std::string AddFeed(const std::string& url, const Guid& guid = Guid::New(),
+                           const std::string& username = "", const std::string& password = "")
+{
+    return AddRenderedFeed("Feed " + url, CLSID_GenericRSSRenderer,
+                           GenericRendererConfig(url, username, password), guid);
+}
+
+// The provider's device state of a player showing these feeds.
+inline std::vector<std::uint8_t> FeedList(const std::vector<std::string>& names)
+{
+    MemoryStream stream;
+    RssDeviceState state;
+    state.feeds = names;
+    WriteRssDeviceState(stream, state);
+    return stream.bytes();
+}
+
+// The player lists the news-feed provider ("Classes") with these feeds after its host header
+// (font 2, menu time-out 1 s, content always).
+inline void ShowFeedsOn(const std::string& player_name, const std::vector<std::string>& feeds)
+{
+    const std::string player_key =
+        std::string(ProviderHosting::kDataProvidersKey) + "\\" + player_name;
+    RegKey key;
+    key.Create(Hive::LocalMachine, player_key);
+    key.SetStringValue(ProviderHosting::kClassesValue, CLSID_VelkRSSServer.ToString());
+    std::vector<std::uint8_t> state = {3, 0, 2, 0, 0xE8, 0x03, 0, 0, 0, 0};
+    const auto list = FeedList(feeds);
+    state.insert(state.end(), list.begin(), list.end());
+    RegKey provider_key;
+    provider_key.Create(Hive::LocalMachine, player_key + "\\" + CLSID_VelkRSSServer.ToString());
+    provider_key.SetBinaryValue("Parameters", state);
 }
 
 // The feed's "Last Downloaded" (a FILETIME); empty before its first download.

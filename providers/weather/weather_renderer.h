@@ -1,0 +1,56 @@
+// The weather renderer: builds a weather feed's address from a location and a unit system, and
+// draws the feed's item as two screens that alternate on each player (the two-day forecast,
+// then the current conditions with the chosen data items). Created by class id from the
+// weather module; used on the thread that created it.
+#pragma once
+
+#include <map>
+#include <string>
+
+#include "automation/dispatch.h"
+#include "providers/weather/weather_settings.h"
+#include "velk/rss_renderer.h"
+
+namespace velk {
+
+// {D04FFFC0-C5A2-4239-A151-D731045776C4}
+constexpr Guid CLSID_YahooWeatherRSSParser{
+    0xD04FFFC0, 0xC5A2, 0x4239, {0xA1, 0x51, 0xD7, 0x31, 0x04, 0x57, 0x76, 0xC4}};
+
+inline constexpr const char* kYWeatherNamespace = "http://xml.weather.yahoo.com/ns/rss/1.0";
+inline constexpr const char* kGeoNamespace = "http://www.w3.org/2003/01/geo/wgs84_pos#";
+
+class CRSSParser : public DispatchImpl<CRSSParser, IRSSRenderer> {
+public:
+    // Players remembered for the alternation; beyond this the oldest memory is dropped.
+    static constexpr std::size_t kMaxPlayers = 1024;
+
+    static const Dispatcher<CRSSParser>& Dispatch();
+
+    CRSSParser();
+
+    HRESULT get_URL(std::string& url) override;
+    HRESULT put_URL(std::string_view url) override;
+    HRESULT get_IsConfigurable(bool& configurable) override;
+    HRESULT Save(IStream& stream) override;
+    HRESULT Load(IStream& stream) override;
+    HRESULT AddPages(const AddPropSheetPageFn& lpfnAddPage, bool bWizardMode) override;
+    HRESULT Render(const std::shared_ptr<IVelkDevice>& iDevice,
+                   const UnknownPtr& lpunkNode) override;
+    HRESULT get_Namespaces(std::string& namespaces) override;
+    HRESULT get_Username(std::string& username) override;
+    HRESULT get_Password(std::string& password) override;
+    HRESULT Initialize(std::string_view bstrDeviceUDN, std::string_view bstrDeviceType) override;
+
+    const WeatherSettings& settings() const { return settings_; }
+    void set_settings(WeatherSettings settings) { settings_ = std::move(settings); }
+    const std::string& model() const { return model_; }
+
+private:
+    WeatherSettings settings_;
+    std::string model_;
+    // The screen each player is shown next: 1 the forecast, 0 the conditions.
+    std::map<std::string, int> next_screen_;
+};
+
+} // namespace velk

@@ -1,0 +1,83 @@
+// The weather renderer inside the running news-feed provider: the real root object hosting
+// the provider, a weather feed served locally (the machine's feed host pointing at it), and a
+// simulated "Large VFD" player that shows both screens in turn. With VELK_SNAPSHOT_DIR set,
+// the player's display is saved there as each screen appears.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "platform/memory_stream.h"
+#include "platform/reg_key.h"
+#include "providers/common/testdata/hosting_fixture.h"
+#include "providers/rss/testdata/feed_server.h"
+#include "providers/rss/velk_rss_server.h"
+#include "providers/weather/testdata/weather_feed.h"
+#include "providers/weather/weather_renderer.h"
+#include "service/velk_data_service.h"
+#include "service/velk_device.h"
+
+namespace velk {
+namespace {
+
+using testing::AddRenderedFeed;
+using testing::FeedServer;
+using testing::ShowFeedsOn;
+
+class WeatherServiceTest : public testing::HostingFixture<CVelkDataService> {
+protected:
+    WeatherServiceTest()
+        : HostingFixture(VELK_RSS_MODULE, {"--players", "1", "--display", "Large VFD"})
+    {
+    }
+
+    bool Shown(const std::string& line)
+    {
+        const auto lines = sim_.Received();
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
+    }
+
+    void Snapshot(const char* name)
+    {
+        const char* folder = std::getenv("VELK_SNAPSHOT_DIR");
+        // As velk-sim snapshot shows a display: lit pixels blue-green on black.
+        if (folder)
+            sim_.Frame().ToBitmap(0xFF40E0D0, 0xFF000000)
+                .SaveBmpFile(std::string(folder) + "/" + name + ".bmp");
+    }
+
+    FeedServer server_;
+};
+
+TEST_F(WeatherServiceTest, APlayerShowingAWeatherFeedShowsTheForecastAndTheConditions)
+{
+    ASSERT_EQ(ClassRegistry::RegisterModule(VELK_WEATHER_MODULE), S_OK);
+    server_.Serve("/forecastrss", {200, "text/xml", testing::kWeatherFeed});
+    const std::string url = server_.Url("/");
+    RegKey key;
+    ASSERT_EQ(key.Create(Hive::LocalMachine, kWeatherSettingsKey), S_OK);
+    ASSERT_EQ(key.SetStringValue(kFeedHostValue,
+                                 url.substr(std::string("http://").size(),
+                                            url.size() - std::string("http://").size() - 1)),
+              S_OK);
+    MemoryStream settings;
+    ASSERT_EQ(WriteWeatherSettings(settings, {"94089", WeatherUnits::Metric, kDefaultWeatherItems}),
+              S_OK);
+    ShowFeedsOn("player-0", {AddRenderedFeed("Weather", CLSID_YahooWeatherRSSParser,
+                                             settings.bytes())});
+
+    auto player = std::make_shared<CVelkDevice>();
+    ASSERT_EQ(player->Connect(sim_.address(), "uuid:player-0", "Hall", service_->service_cookie()),
+              S_OK);
+    service_->AddPlayer(player);
+
+    // Each run of the provider shows the next screen.
+    const std::uint32_t two_runs = 3 * CVelkRSSServer::kPollIntervalMs;
+    ASSERT_TRUE(PumpUntil([&] { return Shown("sketch -c text 0 0 \"Thu\""); }, two_runs));
+    Snapshot("weather-forecast");
+    ASSERT_TRUE(PumpUntil([&] { return Shown("sketch -c text 0 0 \"Sunnyvale\""); }, two_runs));
+    Snapshot("weather-conditions");
+    EXPECT_GE(server_.Hits("/forecastrss"), 1);
+}
+
+} // namespace
+} // namespace velk
