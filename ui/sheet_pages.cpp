@@ -67,10 +67,16 @@ void SheetPages::Build(int index)
     if (!page.record->create || !page.widget)
         return;
     Call call(*this);
+    // Controls made inside a widget already shown stay hidden: the page's widget is hidden
+    // while the page makes them (the first page of a wizard is built as the wizard shows).
+    const bool shown = page.widget->isVisible();
+    page.widget->hide();
     Guarded(*page.record, "create",
             [&] { page.object = page.record->create(page.widget, sheet_, *page.record); });
     if (page.object)
         Guarded(*page.record, "OnInitDialog", [&] { page.object->OnInitDialog(); });
+    if (shown && !destroyed())
+        page.widget->show();
 }
 
 int SheetPages::FirstAccepting(int from, int step, const Prepare& prepare)

@@ -99,6 +99,7 @@ private slots:
         following.Add(wizard, 9000); // the wizard's next page (validation)
         wizard.open();
         QCOMPARE(wizard.windowTitle(), QString("RSS/Atom Newsfeed Wizard"));
+        QVERIFY2(wizard.findChild<QLineEdit*>("url")->isVisible(), "the first page's controls are shown");
 
         TypeInto(wizard, "url", "http://news.example/top stories.xml");
         Click(wizard, "next");

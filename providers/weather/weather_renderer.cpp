@@ -2,6 +2,7 @@
 
 #include "automation/picture.h"
 #include "platform/ascii.h"
+#include "providers/common/companion_module.h"
 #include "providers/weather/weather_icons.h"
 #include "providers/weather/weather_report.h"
 #include "providers/weather/weather_screens.h"
@@ -9,6 +10,9 @@
 namespace velk {
 
 namespace {
+
+// An address inside this module, for finding its companion.
+void ModuleAnchor() {}
 
 HRESULT Draw(IVelkDevice& player, const WeatherDrawing& drawing, int icon_size)
 {
@@ -76,9 +80,11 @@ HRESULT CRSSParser::Load(IStream& stream)
     return ReadWeatherSettings(stream, settings_);
 }
 
-HRESULT CRSSParser::AddPages(const AddPropSheetPageFn&, bool)
+HRESULT CRSSParser::AddPages(const AddPropSheetPageFn& lpfnAddPage, bool bWizardMode)
 {
-    return E_NOTIMPL;
+    wizard_mode_ = bWizardMode;
+    return CompanionModule::AddPages(lpfnAddPage, reinterpret_cast<const void*>(&ModuleAnchor),
+                                     std::static_pointer_cast<IRSSRenderer>(shared_from_this()));
 }
 
 HRESULT CRSSParser::Render(const std::shared_ptr<IVelkDevice>& iDevice, const UnknownPtr& lpunkNode)

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "automation/dispatch.h"
+#include "providers/weather/weather_renderer_settings.h"
 #include "providers/weather/weather_settings.h"
 #include "velk/rss_renderer.h"
 
@@ -20,7 +21,9 @@ constexpr Guid CLSID_YahooWeatherRSSParser{
 inline constexpr const char* kYWeatherNamespace = "http://xml.weather.yahoo.com/ns/rss/1.0";
 inline constexpr const char* kGeoNamespace = "http://www.w3.org/2003/01/geo/wgs84_pos#";
 
-class CRSSParser : public DispatchImpl<CRSSParser, IRSSRenderer> {
+class CRSSParser : public DispatchImpl<CRSSParser, IRSSRenderer>,
+                   public IWeatherRendererSettings,
+                   public std::enable_shared_from_this<CRSSParser> {
 public:
     // Players remembered for the alternation; beyond this the oldest memory is dropped.
     static constexpr std::size_t kMaxPlayers = 1024;
@@ -42,13 +45,15 @@ public:
     HRESULT get_Password(std::string& password) override;
     HRESULT Initialize(std::string_view bstrDeviceUDN, std::string_view bstrDeviceType) override;
 
-    const WeatherSettings& settings() const { return settings_; }
-    void set_settings(WeatherSettings settings) { settings_ = std::move(settings); }
-    const std::string& model() const { return model_; }
+    const WeatherSettings& Settings() const override { return settings_; }
+    void SetSettings(WeatherSettings settings) override { settings_ = std::move(settings); }
+    const std::string& Model() const override { return model_; }
+    bool WizardMode() const override { return wizard_mode_; }
 
 private:
     WeatherSettings settings_;
     std::string model_;
+    bool wizard_mode_ = false;
     // The screen each player is shown next: 1 the forecast, 0 the conditions.
     std::map<std::string, int> next_screen_;
 };

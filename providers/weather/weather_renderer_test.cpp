@@ -69,7 +69,7 @@ protected:
 TEST_F(WeatherRendererTest, TheAddressFollowsTheLocationTheUnitsAndTheFeedHost)
 {
     auto& parser = Parser(*renderer_);
-    parser.set_settings({"94089", WeatherUnits::Imperial, kDefaultWeatherItems});
+    parser.SetSettings({"94089", WeatherUnits::Imperial, kDefaultWeatherItems});
     std::string url;
     ASSERT_EQ(renderer_->get_URL(url), S_OK);
     EXPECT_EQ(url, "http://xml.weather.yahoo.com/forecastrss?p=94089&u=f");
@@ -81,7 +81,7 @@ TEST_F(WeatherRendererTest, TheAddressFollowsTheLocationTheUnitsAndTheFeedHost)
     // The location is one query value, whatever it holds.
     for (const auto units : {WeatherUnits::Metric, WeatherUnits::UkMetOffice,
                              WeatherUnits::UkMetOfficeText}) {
-        parser.set_settings({"São Paulo&u=f#x", units, kDefaultWeatherItems});
+        parser.SetSettings({"São Paulo&u=f#x", units, kDefaultWeatherItems});
         ASSERT_EQ(renderer_->get_URL(url), S_OK);
         EXPECT_EQ(url, "http://127.0.0.1:8080/forecastrss?p=S%C3%A3o%20Paulo%26u%3Df%23x&u=c");
     }
@@ -109,16 +109,16 @@ TEST_F(WeatherRendererTest, ModelsChooseTheItemsTheirDisplayHasRoomFor)
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.model);
         auto renderer = Created();
-        Parser(*renderer).set_settings({"x", WeatherUnits::Metric, 0xC0});
+        Parser(*renderer).SetSettings({"x", WeatherUnits::Metric, 0xC0});
         EXPECT_EQ(renderer->Initialize("uuid:player", c.model), c.result);
-        EXPECT_EQ(Parser(*renderer).settings().items, c.items);
-        EXPECT_EQ(Parser(*renderer).model(), c.model);
+        EXPECT_EQ(Parser(*renderer).Settings().items, c.items);
+        EXPECT_EQ(Parser(*renderer).Model(), c.model);
     }
 }
 
 TEST_F(WeatherRendererTest, SettingsGoThroughTheStreamAndDamagedOnesAreRefused)
 {
-    Parser(*renderer_).set_settings({"UKXX0085", WeatherUnits::UkMetOfficeText, 0x25});
+    Parser(*renderer_).SetSettings({"UKXX0085", WeatherUnits::UkMetOfficeText, 0x25});
     MemoryStream saved;
     ASSERT_EQ(renderer_->Save(saved), S_OK);
     const std::vector<std::uint8_t> expected = {9, 0, 0, 0, 'U', 'K', 'X', 'X', '0', '0', '8',
@@ -128,9 +128,9 @@ TEST_F(WeatherRendererTest, SettingsGoThroughTheStreamAndDamagedOnesAreRefused)
     auto loaded = Created();
     MemoryStream whole(saved.bytes());
     ASSERT_EQ(loaded->Load(whole), S_OK);
-    EXPECT_EQ(Parser(*loaded).settings().location, "UKXX0085");
-    EXPECT_EQ(Parser(*loaded).settings().units, WeatherUnits::UkMetOfficeText);
-    EXPECT_EQ(Parser(*loaded).settings().items, 0x25u);
+    EXPECT_EQ(Parser(*loaded).Settings().location, "UKXX0085");
+    EXPECT_EQ(Parser(*loaded).Settings().units, WeatherUnits::UkMetOfficeText);
+    EXPECT_EQ(Parser(*loaded).Settings().items, 0x25u);
 
     auto bad_units = expected;
     bad_units[13] = 7;
@@ -147,10 +147,10 @@ TEST_F(WeatherRendererTest, SettingsGoThroughTheStreamAndDamagedOnesAreRefused)
     for (const auto& [name, bytes] : kDamaged) {
         SCOPED_TRACE(name);
         auto renderer = Created();
-        Parser(*renderer).set_settings({"kept", WeatherUnits::Metric, 3});
+        Parser(*renderer).SetSettings({"kept", WeatherUnits::Metric, 3});
         MemoryStream stream(bytes);
         EXPECT_EQ(renderer->Load(stream), E_INVALIDARG);
-        EXPECT_EQ(Parser(*renderer).settings().location, "kept");
+        EXPECT_EQ(Parser(*renderer).Settings().location, "kept");
     }
 }
 
@@ -204,7 +204,7 @@ protected:
                                            "Player", 0),
                       S_OK);
         }
-        Parser(*renderer_).set_settings({"94089", WeatherUnits::Metric, kDefaultWeatherItems});
+        Parser(*renderer_).SetSettings({"94089", WeatherUnits::Metric, kDefaultWeatherItems});
     }
 
     void TearDown() override
