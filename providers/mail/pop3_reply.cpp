@@ -28,7 +28,8 @@ Pop3LineBuffer::Take Pop3LineBuffer::NextLine(std::string& line)
 {
     const std::size_t end = buffer_.find('\n', start_);
     if (end == std::string::npos) {
-        if (pending() > max_line_bytes_)
+        // Room is left for the carriage return of a line end still on its way.
+        if (pending() > max_line_bytes_ + 1)
             return Take::TooLong;
         // Taken lines go once nothing else is pending, so the buffer never grows by them.
         buffer_.erase(0, start_);
@@ -36,10 +37,10 @@ Pop3LineBuffer::Take Pop3LineBuffer::NextLine(std::string& line)
         return Take::NeedMore;
     }
     std::size_t length = end - start_;
-    if (length > max_line_bytes_)
-        return Take::TooLong;
     if (length > 0 && buffer_[end - 1] == '\r')
         --length;
+    if (length > max_line_bytes_)
+        return Take::TooLong;
     line.assign(buffer_, start_, length);
     start_ = end + 1;
     return Take::Line;
