@@ -29,6 +29,27 @@ HRESULT ReadInt32(IStream& stream, std::int32_t& value)
     return S_OK;
 }
 
+HRESULT ReadUInt16(IStream& stream, std::uint16_t& value)
+{
+    std::uint8_t bytes[2];
+    ULONG read = 0;
+    HRESULT hr = stream.Read(bytes, sizeof bytes, read);
+    if (FAILED(hr))
+        return hr;
+    if (read == 0)
+        return S_FALSE;
+    if (read != sizeof bytes)
+        return E_INVALIDARG;
+    value = static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8);
+    return S_OK;
+}
+
+HRESULT WriteUInt16(IStream& stream, std::uint16_t value)
+{
+    const std::uint8_t bytes[2] = {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8)};
+    return WriteBytes(stream, std::string_view(reinterpret_cast<const char*>(bytes), sizeof bytes));
+}
+
 HRESULT WriteInt32(IStream& stream, std::int32_t value)
 {
     const auto bits = static_cast<std::uint32_t>(value);
