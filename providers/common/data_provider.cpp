@@ -100,8 +100,17 @@ HRESULT CDataProvider::OnRemoveDevice(const std::shared_ptr<IVelkDevice>& player
 void CDataProvider::OnRemoteKey(IVelkDevice& player, VelkRemoteKeys key, bool& suppress)
 {
     std::string udn;
-    if (FAILED(player.get_UDN(udn)) || !OfferKey(udn, key))
+    if (FAILED(player.get_UDN(udn)))
         return;
+    switch (OfferKey(udn, key)) {
+    case KeyOffer::Accepted:
+        break;
+    case KeyOffer::Kept:
+        suppress = true;
+        return;
+    case KeyOffer::Declined:
+        return;
+    }
     if (key != VelkRemoteKeys::CK_EXIT)
         return;
     suppress = true;
@@ -179,9 +188,9 @@ bool CDataProvider::HasDeviceState(const std::string&) const
 
 void CDataProvider::ResetDisplayCursor(const std::string&) {}
 
-bool CDataProvider::OfferKey(const std::string&, VelkRemoteKeys)
+KeyOffer CDataProvider::OfferKey(const std::string&, VelkRemoteKeys)
 {
-    return true;
+    return KeyOffer::Accepted;
 }
 
 } // namespace velk
