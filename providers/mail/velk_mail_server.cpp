@@ -113,9 +113,18 @@ HRESULT CVelkMailServer::Terminate()
     return S_OK;
 }
 
+namespace {
+
+void FireDataAvailable(const ConnectionPoint<_IVelkDataObjectEvent>& data_event)
+{
+    data_event.Fire([](_IVelkDataObjectEvent& sink) { return sink.OnDataAvailable(); });
+}
+
+} // namespace
+
 void CVelkMailServer::RaiseDataAvailable()
 {
-    data_event_.Fire([](_IVelkDataObjectEvent& sink) { return sink.OnDataAvailable(); });
+    FireDataAvailable(*data_event_);
 }
 
 void CVelkMailServer::PollAll()
@@ -317,11 +326,7 @@ KeyOffer CVelkMailServer::OfferKey(const std::string& udn, VelkRemoteKeys key)
     switch (result) {
     case MailKey::Accepted: {
         // The view is drawn once more at once, off this call.
-        std::weak_ptr<CDataProvider> weak = weak_from_this();
-        timers_.CreateTimer([weak] {
-            if (auto self = weak.lock())
-                static_cast<CVelkMailServer&>(*self).RaiseDataAvailable();
-        }, 0, 0);
+        timers_.CreateTimer([data_event = data_event_] { FireDataAvailable(*data_event); }, 0, 0);
         return KeyOffer::Accepted;
     }
     case MailKey::Acted:
@@ -382,12 +387,12 @@ HRESULT CVelkMailServer::LoadDeviceState(IStream&, const std::shared_ptr<IVelkDe
 
 HRESULT CVelkMailServer::Advise(std::shared_ptr<_IVelkDataObjectEvent> sink, DWORD& cookie)
 {
-    return data_event_.Advise(std::move(sink), cookie);
+    return data_event_->Advise(std::move(sink), cookie);
 }
 
 HRESULT CVelkMailServer::Unadvise(DWORD cookie)
 {
-    return data_event_.Unadvise(cookie);
+    return data_event_->Unadvise(cookie);
 }
 
 bool CVelkMailServer::HasDeviceState(const std::string& udn) const

@@ -110,7 +110,10 @@ private:
     std::vector<Mailbox> mailboxes_; // beside servers_
     std::map<std::string, MailView> views_; // by player UDN, exact
     std::map<std::string, MailGeometry> geometries_; // of each player's last drawing
-    ConnectionPoint<_IVelkDataObjectEvent> data_event_;
+    // Shared with the redraw timer's callbacks, which outlive no provider call but may run after
+    // the provider has gone.
+    const std::shared_ptr<ConnectionPoint<_IVelkDataObjectEvent>> data_event_ =
+        std::make_shared<ConnectionPoint<_IVelkDataObjectEvent>>();
     std::shared_ptr<Apartment> apartment_;
     Pop3Limits limits_;
     std::string configured_udn_;

@@ -152,6 +152,22 @@ TEST_F(MailServiceTest, ThePlayerBrowsesAnAccountWithTheRemoteAndExitGivesTheDis
     EXPECT_TRUE(service_->reports.empty());
 }
 
+// A reload makes the provider anew and loads the player's device state after starting it: the
+// player keeps its key subscription, and the view starts afresh.
+TEST_F(MailServiceTest, KeysStillReachTheViewAfterAReload)
+{
+    ShowMail({Account()});
+    See({TextLine(0, "* Lunch on Friday")});
+    PressAndSee("CK_SOUTH", {TextLine(16, "* Winter sale starts today")});
+
+    const std::size_t before = sim_.Received().size();
+    ASSERT_EQ(service_->Reload(), S_OK);
+    See({TextLine(0, "* Lunch on Friday")}, before);
+    PressAndSee("CK_SOUTH", {TextLine(16, "* Winter sale starts today")});
+    for (const auto& line : sim_.Received())
+        EXPECT_FALSE(line.starts_with("IrDispatchCommand")) << line;
+}
+
 TEST_F(MailServiceTest, AnAccountThatRefusesTheLoginIsReportedOnceAndTheOthersGoOn)
 {
     ShowMail({Account("wrong"), Account()});
