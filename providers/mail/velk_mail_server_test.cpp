@@ -107,6 +107,14 @@ protected:
         See(lines, before);
     }
 
+    // With VELK_DOCS_DIR set, keeps what the player shows now as a picture there.
+    void Snapshot(const std::string& name)
+    {
+        if (const char* docs = std::getenv("VELK_DOCS_DIR"))
+            sim::testing::RunSim({"snapshot", "--control", sim_.control(), sim_.address(),
+                                  std::string(docs) + "/" + name + ".bmp"});
+    }
+
     void See(const std::vector<std::string>& lines, std::size_t since = 0)
     {
         for (const auto& line : lines) {
@@ -123,6 +131,7 @@ TEST_F(MailServiceTest, ThePlayerBrowsesAnAccountWithTheRemoteAndExitGivesTheDis
     ShowMail({Account()});
     // One account: its messages at once, two lines of font 2 on the 32-pixel display.
     See({TextLine(0, "* Lunch on Friday"), TextLine(16, "  Winter sale starts today")});
+    Snapshot("mail_messages");
 
     PressAndSee("CK_SOUTH", {TextLine(0, "  Lunch on Friday"), TextLine(16, "* Winter sale starts today")});
     PressAndSee("CK_SOUTH", {TextLine(0, "  Winter sale starts today"),
@@ -130,6 +139,7 @@ TEST_F(MailServiceTest, ThePlayerBrowsesAnAccountWithTheRemoteAndExitGivesTheDis
     // The plain part of the alternative, wrapped at 51 characters on the "Large VFD".
     PressAndSee("CK_SELECT", {TextLine(0, "The figures for December are in the shared folder."),
                               TextLine(16, "Sales went up by twelve per cent against November,")});
+    Snapshot("mail_text");
     // Shell lines are in the player's code page (WINDOWS-1252).
     PressAndSee("CK_SOUTH", {TextLine(0, "Sales went up by twelve per cent against November,"),
                              TextLine(16, "mostly from the caf\xE9 in the station.")});
@@ -139,6 +149,7 @@ TEST_F(MailServiceTest, ThePlayerBrowsesAnAccountWithTheRemoteAndExitGivesTheDis
     PressAndSee("CK_EAST", {TextLine(0, "Unsupported mail format.")});
     PressAndSee("CK_WEST", {TextLine(0, "  Your link")});
     PressAndSee("CK_EXIT", {TextLine(0, "* 127.0.0.1")});
+    Snapshot("mail_accounts");
 
     // Every key so far was the view's: none reached the player's own menus.
     for (const auto& line : sim_.Received())
