@@ -181,6 +181,21 @@ void CDataProvider::ForEachPlayer(
     }
 }
 
+void CDataProvider::ForEachAcceptingPlayer(
+    const std::function<void(const std::shared_ptr<IVelkDevice>&, const std::string& udn)>& draw) const
+{
+    ForEachPlayer([&](const std::shared_ptr<IVelkDevice>& player) {
+        bool accepting = false;
+        if (FAILED(player->get_IsAcceptingSketch(accepting)) || !accepting) {
+            HandBack(*player);
+            return;
+        }
+        std::string udn;
+        if (SUCCEEDED(player->get_UDN(udn)))
+            draw(player, udn);
+    });
+}
+
 bool CDataProvider::HasDeviceState(const std::string&) const
 {
     return false;

@@ -76,6 +76,10 @@ protected:
 
     // Calls visit for each player the host serves, fetched five at a time.
     void ForEachPlayer(const std::function<void(const std::shared_ptr<IVelkDevice>&)>& visit) const;
+    // Calls draw for each player the host serves that takes drawing now, with its UDN; a
+    // player whose show-content setting keeps its own screen is handed back instead.
+    void ForEachAcceptingPlayer(
+        const std::function<void(const std::shared_ptr<IVelkDevice>&, const std::string& udn)>& draw) const;
 
     // Feed kind: whether the provider has a device state for the player, and the reset of its
     // display cursor when the player arrives.

@@ -2,21 +2,11 @@
 
 #include "platform/ascii.h"
 #include "platform/base64.h"
+#include "platform/hex.h"
 
 namespace velk {
 
 namespace {
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
 
 std::string_view Trim(std::string_view text)
 {

@@ -30,6 +30,7 @@ namespace {
 
 using test::ButtonOf;
 using test::Click;
+using test::TypeInto;
 
 // Runs action on the next modal window of type T once it shows (the caller then opens it).
 template <class T> void WhenShown(std::function<void(T&)> action)
@@ -45,16 +46,6 @@ template <class T> void WhenShown(std::function<void(T&)> action)
         action(*modal);
     });
     timer->start();
-}
-
-void TypeInto(QWidget& host, const char* field_name, const QString& text)
-{
-    auto* field = host.findChild<QLineEdit*>(field_name);
-    if (!field)
-        qFatal("no field %s", field_name);
-    field->selectAll();
-    QTest::keyClick(field, Qt::Key_Backspace);
-    QTest::keyClicks(field, text);
 }
 
 QStringList Rows(QWidget& sheet)

@@ -89,17 +89,9 @@ HRESULT CVelkMailServer::Start(const std::shared_ptr<IVelkDataHost>&)
 
 HRESULT CVelkMailServer::Run()
 {
-    ForEachPlayer([this](const std::shared_ptr<IVelkDevice>& player) {
-        bool accepting = false;
-        if (FAILED(player->get_IsAcceptingSketch(accepting)) || !accepting) {
-            player->Sketch(SketchVerbs::SketchQuit, {}, {}, {}, {}, {}, {});
-            return;
-        }
-        std::string udn;
-        if (FAILED(player->get_UDN(udn)))
-            return;
+    ForEachAcceptingPlayer([this](const std::shared_ptr<IVelkDevice>& player, const std::string& udn) {
         if (auto view = views_.find(udn); view != views_.end())
-            Draw(*player, view->second);
+            Draw(*player, udn, view->second);
     });
     return S_OK;
 }
@@ -209,7 +201,7 @@ std::vector<std::int64_t> CVelkMailServer::Counts() const
     return counts;
 }
 
-void CVelkMailServer::Draw(IVelkDevice& player, MailView& view)
+void CVelkMailServer::Draw(IVelkDevice& player, const std::string& udn, MailView& view)
 {
     std::int16_t font = 0;
     std::int16_t height = 0;
@@ -218,9 +210,7 @@ void CVelkMailServer::Draw(IVelkDevice& player, MailView& view)
     player.get_ScreenHeight(height);
     player.get_DeviceType(type);
     const MailGeometry geometry = GeometryFor(font, height, type);
-    std::string udn;
-    if (SUCCEEDED(player.get_UDN(udn)))
-        geometries_[udn] = geometry;
+    geometries_[udn] = geometry;
 
     player.Sketch(SketchVerbs::SketchClear, {}, {}, {}, {}, {}, {});
     player.Sketch(SketchVerbs::SketchFont, Variant(geometry.font), {}, {}, {}, {}, {});

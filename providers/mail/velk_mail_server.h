@@ -100,7 +100,7 @@ private:
     void Settle(CPOP3Server& server, Mailbox& mailbox, const MailSessionResult& result);
     void Report(const std::string& message);
 
-    void Draw(IVelkDevice& player, MailView& view);
+    void Draw(IVelkDevice& player, const std::string& udn, MailView& view);
     void DrawAccounts(IVelkDevice& player, const MailView& view, const MailGeometry& geometry);
     void DrawMessages(IVelkDevice& player, MailView& view, const MailGeometry& geometry);
     void DrawText(IVelkDevice& player, MailView& view, const MailGeometry& geometry);

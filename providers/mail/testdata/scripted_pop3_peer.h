@@ -96,31 +96,32 @@ private:
                         break;
                     continue;
                 }
-                char chunk[1024];
-                if (!WaitReadable(client))
+                if (!Receive(client, pending))
                     return;
-                const ssize_t got = recv(client, chunk, sizeof chunk, 0);
-                if (got <= 0)
-                    return;
-                pending.append(chunk, static_cast<std::size_t>(got));
-                std::lock_guard lock(mutex_);
-                received_.append(chunk, static_cast<std::size_t>(got));
             }
             send(client, step.reply.data(), step.reply.size(), MSG_NOSIGNAL);
             if (step.stall_after)
                 break;
         }
         // Silent until the client goes (or the test ends).
-        for (;;) {
-            char chunk[1024];
-            if (!WaitReadable(client))
-                return;
-            const ssize_t got = recv(client, chunk, sizeof chunk, 0);
-            if (got <= 0)
-                return;
-            std::lock_guard lock(mutex_);
-            received_.append(chunk, static_cast<std::size_t>(got));
-        }
+        for (std::string ignored; Receive(client, ignored);)
+            ignored.clear();
+    }
+
+    // Appends what arrives to pending and keeps it; false once the client has gone or the peer
+    // stops.
+    bool Receive(int client, std::string& pending)
+    {
+        char chunk[1024];
+        if (!WaitReadable(client))
+            return false;
+        const ssize_t got = recv(client, chunk, sizeof chunk, 0);
+        if (got <= 0)
+            return false;
+        pending.append(chunk, static_cast<std::size_t>(got));
+        std::lock_guard lock(mutex_);
+        received_.append(chunk, static_cast<std::size_t>(got));
+        return true;
     }
 
     const std::vector<PeerStep> script_;
