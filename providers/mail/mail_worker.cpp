@@ -9,15 +9,16 @@ void MailWorker::Start(std::function<void()> poll_due, std::uint32_t poll_interv
     thread_ = std::thread(&MailWorker::ThreadMain, this, std::move(poll_due), poll_interval_ms);
 }
 
-void MailWorker::Post(Job job)
+bool MailWorker::Post(Job job)
 {
     {
         std::lock_guard lock(mutex_);
         if (jobs_.size() >= kMaxQueuedJobs)
-            jobs_.pop_front();
+            return false;
         jobs_.push_back(std::move(job));
     }
     wake_.Set();
+    return true;
 }
 
 void MailWorker::Stop()

@@ -18,7 +18,7 @@ namespace velk {
 class MailWorker {
 public:
     using Job = std::function<void(Event& stop)>;
-    // Jobs waiting beyond this many are dropped, oldest first: they are redrawn for anyway.
+    // More jobs than this waiting are refused.
     static constexpr std::size_t kMaxQueuedJobs = 64;
 
     MailWorker() = default;
@@ -27,7 +27,8 @@ public:
     MailWorker& operator=(const MailWorker&) = delete;
 
     void Start(std::function<void()> poll_due, std::uint32_t poll_interval_ms);
-    void Post(Job job);
+    // False, and the job dropped, when too many wait already.
+    bool Post(Job job);
     // Ends the session under way, drops the queued jobs and joins the thread.
     void Stop();
 

@@ -32,6 +32,11 @@ void DrawLine(IVelkDevice& player, int row, const MailGeometry& geometry, std::s
     player.Sketch(SketchVerbs::SketchText, x, y, Variant(std::string(mark) + OneLine(text)), {}, {}, {});
 }
 
+void FireDataAvailable(const ConnectionPoint<_IVelkDataObjectEvent>& data_event)
+{
+    data_event.Fire([](_IVelkDataObjectEvent& sink) { return sink.OnDataAvailable(); });
+}
+
 MailSession SessionFor(const CPOP3Server& server, const Pop3Limits& limits)
 {
     MailSession session;
@@ -105,15 +110,6 @@ HRESULT CVelkMailServer::Terminate()
     return S_OK;
 }
 
-namespace {
-
-void FireDataAvailable(const ConnectionPoint<_IVelkDataObjectEvent>& data_event)
-{
-    data_event.Fire([](_IVelkDataObjectEvent& sink) { return sink.OnDataAvailable(); });
-}
-
-} // namespace
-
 void CVelkMailServer::RaiseDataAvailable()
 {
     FireDataAvailable(*data_event_);
@@ -129,18 +125,18 @@ void CVelkMailServer::PollAll()
     }
 }
 
-void CVelkMailServer::Queue(std::size_t account,
+bool CVelkMailServer::Queue(std::size_t account,
                             std::function<MailSessionResult(const MailSession&, Event&)> work,
                             std::function<void(CPOP3Server&, Mailbox&, MailSessionResult&)> done)
 {
     if (account >= servers_.size() || !apartment_)
-        return;
+        return false;
     std::weak_ptr<CPOP3Server> server = servers_[account];
     std::weak_ptr<CDataProvider> weak = weak_from_this();
     const std::uint64_t generation = generation_;
     auto apartment = apartment_;
     auto session = std::make_shared<MailSession>(SessionFor(*servers_[account], limits_));
-    worker_.Post([=](Event& stop) {
+    return worker_.Post([=](Event& stop) {
         MailSessionResult result = work(*session, stop);
         apartment->Post([=]() mutable {
             auto self = weak.lock();
@@ -260,8 +256,7 @@ void CVelkMailServer::DrawMessages(IVelkDevice& player, MailView& view, const Ma
     }
     if (missing.empty() || mailbox.subjects_pending)
         return;
-    mailbox.subjects_pending = true;
-    Queue(view.account,
+    mailbox.subjects_pending = Queue(view.account,
           [missing](const MailSession& session, Event& stop) { return session.Subjects(stop, missing); },
           [](CPOP3Server&, Mailbox& box, MailSessionResult& result) {
               box.subjects_pending = false;
@@ -278,9 +273,8 @@ void CVelkMailServer::DrawText(IVelkDevice& player, MailView& view, const MailGe
     if (view.lines_of != shown) {
         if (mailbox.message_number != view.message) {
             if (!mailbox.message_pending) {
-                mailbox.message_pending = true;
                 const std::uint32_t number = view.message;
-                Queue(view.account,
+                mailbox.message_pending = Queue(view.account,
                       [number](const MailSession& session, Event& stop) { return session.Message(stop, number); },
                       [number](CPOP3Server&, Mailbox& box, MailSessionResult& result) {
                           box.message_pending = false;

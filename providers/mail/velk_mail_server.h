@@ -94,7 +94,8 @@ private:
     void RaiseDataAvailable();
     void PollAll();
     // Runs session work for the account on the worker; done gets the result on the apartment.
-    void Queue(std::size_t account, std::function<MailSessionResult(const MailSession&, Event&)> work,
+    // False when the work could not be queued (and done will not be called).
+    bool Queue(std::size_t account, std::function<MailSessionResult(const MailSession&, Event&)> work,
                std::function<void(CPOP3Server&, Mailbox&, MailSessionResult&)> done);
     // What every session tells of the account: its count, and failures reported once.
     void Settle(CPOP3Server& server, Mailbox& mailbox, const MailSessionResult& result);
