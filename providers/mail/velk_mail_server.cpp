@@ -86,7 +86,7 @@ HRESULT CVelkMailServer::Start(const std::shared_ptr<IVelkDataHost>&)
                         static_cast<CVelkMailServer&>(*self).PollAll();
                 });
         },
-        kPollIntervalMs);
+        poll_interval_ms_);
     PollAll();
     RaiseDataAvailable();
     return S_OK;

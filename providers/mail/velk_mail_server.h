@@ -71,8 +71,10 @@ public:
     void SetServer(std::size_t index, const MailServerSettings& settings) override;
     void DeleteServer(std::size_t index) override;
 
-    // The limits of the POP3 sessions (tests shorten the waits).
+    // The limits of the POP3 sessions, and how often the accounts are counted (tests shorten
+    // them); before Start.
     void SetLimits(const Pop3Limits& limits) { limits_ = limits; }
+    void SetPollInterval(std::uint32_t interval_ms) { poll_interval_ms_ = interval_ms; }
     // The view of a player, for tests and the benchmark; none when it is not configured.
     const MailView* ViewOf(const std::string& udn) const;
 
@@ -117,6 +119,7 @@ private:
         std::make_shared<ConnectionPoint<_IVelkDataObjectEvent>>();
     std::shared_ptr<Apartment> apartment_;
     Pop3Limits limits_;
+    std::uint32_t poll_interval_ms_ = kPollIntervalMs;
     std::string configured_udn_;
     std::uint64_t generation_ = 0; // results of an earlier start are dropped
     MailWorker worker_;

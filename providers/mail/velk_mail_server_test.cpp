@@ -9,9 +9,11 @@
 #include "platform/reg_key.h"
 #include "providers/common/testdata/hosting_fixture.h"
 #include "providers/mail/testdata/dovecot_server.h"
+#include "providers/mail/testdata/scripted_pop3_peer.h"
 #include "service/provider_hosting.h"
 #include "service/velk_data_service.h"
 #include "service/velk_device.h"
+#include "service/velk_devices.h"
 
 namespace velk {
 namespace {
@@ -194,6 +196,55 @@ TEST_F(MailServiceTest, AnAccountThatRefusesTheLoginIsReportedOnceAndTheOthersGo
     PressAndSee("CK_SOUTH", {TextLine(16, "* 127.0.0.1")});
     PressAndSee("CK_SELECT", {TextLine(0, "* Lunch on Friday")});
     EXPECT_EQ(service_->reports.size(), 1u);
+}
+
+// Serves no player: the provider only polls its accounts.
+class NoPlayersHost : public DispatchImpl<NoPlayersHost, IVelkDataHost> {
+public:
+    static const Dispatcher<NoPlayersHost>& Dispatch()
+    {
+        static const auto dispatcher = DispatchBuilder<NoPlayersHost>("IVelkDataHost").Build();
+        return dispatcher;
+    }
+
+    HRESULT get_VelkDevices(std::shared_ptr<IVelkDevices>& devices) override
+    {
+        devices = std::make_shared<CVelkDevices>(std::vector<std::shared_ptr<IVelkDevice>>{});
+        return S_OK;
+    }
+    HRESULT get_Object(std::shared_ptr<IVelkDataObject>&) override { return E_NOTIMPL; }
+    HRESULT get_CLSID(Guid&) override { return E_NOTIMPL; }
+    HRESULT get_PollingFrequency(std::uint32_t&) override { return E_NOTIMPL; }
+    HRESULT Terminate() override { return E_NOTIMPL; }
+    HRESULT get_Parent(std::shared_ptr<IVelkDataService>&) override { return E_NOTIMPL; }
+    HRESULT get_Cookie(std::uint32_t&) override { return E_NOTIMPL; }
+    HRESULT get_Handle(std::shared_ptr<Event>&) override { return E_NOTIMPL; }
+    HRESULT get_Status(HostStatus&) override { return E_NOTIMPL; }
+    HRESULT Reload() override { return E_NOTIMPL; }
+};
+
+// A server that does not answer is tried again at the next count: the account is not given up
+// for a network failure.
+TEST(MailServerPollTest, AnAccountWhoseServerDidNotAnswerIsCountedAgain)
+{
+    const auto apartment = Apartment::Create();
+    ASSERT_TRUE(apartment);
+    testing::ScriptedPop3Peer silent({{"", "", true}});
+    auto provider = std::make_shared<CVelkMailServer>();
+    provider->AddServer({"127.0.0.1", "bob", "secret", MailSecurity::Plain, silent.port(), ""});
+    Pop3Limits limits;
+    limits.reply_ms = 200;
+    provider->SetLimits(limits);
+    provider->SetPollInterval(100);
+    const auto host = std::make_shared<NoPlayersHost>();
+    std::uint32_t poll = 0;
+    EXPECT_EQ(provider->Initialize(host, poll), E_PENDING);
+    EXPECT_EQ(poll, CVelkMailServer::kPollIntervalMs);
+    ASSERT_EQ(provider->Start(host), S_OK);
+    EXPECT_TRUE(RunApartmentUntil(*apartment, [&] { return silent.connections() >= 2; }, 10000))
+        << "the account was not counted again";
+    provider->Terminate();
+    apartment->Close();
 }
 
 } // namespace
