@@ -27,16 +27,11 @@ struct PeerStep {
 
 class ScriptedPop3Peer {
 public:
-    // On the port given, or on a free one.
-    explicit ScriptedPop3Peer(std::vector<PeerStep> script, std::uint16_t port = 0)
-        : script_(std::move(script))
+    explicit ScriptedPop3Peer(std::vector<PeerStep> script) : script_(std::move(script))
     {
         listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        const int one = 1;
-        setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
         sockaddr_in address{};
         address.sin_family = AF_INET;
-        address.sin_port = htons(port);
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t length = sizeof address;
         bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
