@@ -5,9 +5,12 @@
 // write: see folder.h). Any thread; every call reads the key file.
 #pragma once
 
+#include <string.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <span>
+#include <string_view>
 #include <vector>
 
 #include "platform/hresult.h"
@@ -41,5 +44,17 @@ public:
 private:
     std::filesystem::path key_path_;
 };
+
+// Text as the bytes that Protect and Unprotect take.
+inline std::span<const std::uint8_t> BytesOf(std::string_view text)
+{
+    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+// Clears a secret, so that it does not stay behind in freed memory.
+template <typename Container> void WipeSecret(Container& secret)
+{
+    explicit_bzero(secret.data(), secret.size() * sizeof(secret[0]));
+}
 
 } // namespace velk

@@ -10,11 +10,10 @@ namespace {
 // Bytes read per step of a run.
 constexpr ULONG kReadChunkBytes = 4096;
 
-} // namespace
-
-HRESULT ReadInt32(IStream& stream, std::int32_t& value)
+// S_FALSE when the stream ends where the value would start, E_INVALIDARG inside it.
+template <typename T> HRESULT ReadLittleEndian(IStream& stream, T& value)
 {
-    std::uint8_t bytes[4];
+    std::uint8_t bytes[sizeof(T)];
     ULONG read = 0;
     HRESULT hr = stream.Read(bytes, sizeof bytes, read);
     if (FAILED(hr))
@@ -23,19 +22,47 @@ HRESULT ReadInt32(IStream& stream, std::int32_t& value)
         return S_FALSE;
     if (read != sizeof bytes)
         return E_INVALIDARG;
-    value = static_cast<std::int32_t>(
-        static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-        static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24);
+    T bits = 0;
+    for (std::size_t i = sizeof bytes; i-- > 0;)
+        bits = static_cast<T>(bits << 8 | bytes[i]);
+    value = bits;
     return S_OK;
+}
+
+template <typename T> HRESULT WriteLittleEndian(IStream& stream, T value)
+{
+    std::uint8_t bytes[sizeof(T)];
+    for (auto& byte : bytes) {
+        byte = static_cast<std::uint8_t>(value);
+        value = static_cast<T>(value >> 8);
+    }
+    return WriteBytes(stream, std::string_view(reinterpret_cast<const char*>(bytes), sizeof bytes));
+}
+
+} // namespace
+
+HRESULT ReadInt32(IStream& stream, std::int32_t& value)
+{
+    std::uint32_t bits = 0;
+    HRESULT hr = ReadLittleEndian(stream, bits);
+    if (hr == S_OK)
+        value = static_cast<std::int32_t>(bits);
+    return hr;
+}
+
+HRESULT ReadUInt16(IStream& stream, std::uint16_t& value)
+{
+    return ReadLittleEndian(stream, value);
+}
+
+HRESULT WriteUInt16(IStream& stream, std::uint16_t value)
+{
+    return WriteLittleEndian(stream, value);
 }
 
 HRESULT WriteInt32(IStream& stream, std::int32_t value)
 {
-    const auto bits = static_cast<std::uint32_t>(value);
-    const std::uint8_t bytes[4] = {
-        static_cast<std::uint8_t>(bits), static_cast<std::uint8_t>(bits >> 8),
-        static_cast<std::uint8_t>(bits >> 16), static_cast<std::uint8_t>(bits >> 24)};
-    return WriteBytes(stream, std::string_view(reinterpret_cast<const char*>(bytes), sizeof bytes));
+    return WriteLittleEndian(stream, static_cast<std::uint32_t>(value));
 }
 
 HRESULT ReadBytes(IStream& stream, std::size_t count, std::string& bytes)

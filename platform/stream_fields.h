@@ -1,4 +1,4 @@
-// The fields of the system's state streams: 32-bit little-endian integers, and runs of bytes
+// The fields of the system's state streams: 16- and 32-bit little-endian integers, and runs of bytes
 // whose count stands before them. Counts come from stored data, so a run is read in steps and
 // never costs more memory than the stream really holds.
 #pragma once
@@ -15,6 +15,9 @@ namespace velk {
 // when it ends inside it.
 HRESULT ReadInt32(IStream& stream, std::int32_t& value);
 HRESULT WriteInt32(IStream& stream, std::int32_t value);
+// The same for 16-bit little-endian fields.
+HRESULT ReadUInt16(IStream& stream, std::uint16_t& value);
+HRESULT WriteUInt16(IStream& stream, std::uint16_t value);
 
 // Reads exactly count bytes; E_INVALIDARG when the stream ends first.
 HRESULT ReadBytes(IStream& stream, std::size_t count, std::string& bytes);

@@ -100,8 +100,17 @@ HRESULT CDataProvider::OnRemoveDevice(const std::shared_ptr<IVelkDevice>& player
 void CDataProvider::OnRemoteKey(IVelkDevice& player, VelkRemoteKeys key, bool& suppress)
 {
     std::string udn;
-    if (FAILED(player.get_UDN(udn)) || !OfferKey(udn, key))
+    if (FAILED(player.get_UDN(udn)))
         return;
+    switch (OfferKey(udn, key)) {
+    case KeyOffer::Accepted:
+        break;
+    case KeyOffer::Kept:
+        suppress = true;
+        return;
+    case KeyOffer::Declined:
+        return;
+    }
     if (key != VelkRemoteKeys::CK_EXIT)
         return;
     suppress = true;
@@ -172,6 +181,21 @@ void CDataProvider::ForEachPlayer(
     }
 }
 
+void CDataProvider::ForEachAcceptingPlayer(
+    const std::function<void(const std::shared_ptr<IVelkDevice>&, const std::string& udn)>& draw) const
+{
+    ForEachPlayer([&](const std::shared_ptr<IVelkDevice>& player) {
+        bool accepting = false;
+        if (FAILED(player->get_IsAcceptingSketch(accepting)) || !accepting) {
+            HandBack(*player);
+            return;
+        }
+        std::string udn;
+        if (SUCCEEDED(player->get_UDN(udn)))
+            draw(player, udn);
+    });
+}
+
 bool CDataProvider::HasDeviceState(const std::string&) const
 {
     return false;
@@ -179,9 +203,9 @@ bool CDataProvider::HasDeviceState(const std::string&) const
 
 void CDataProvider::ResetDisplayCursor(const std::string&) {}
 
-bool CDataProvider::OfferKey(const std::string&, VelkRemoteKeys)
+KeyOffer CDataProvider::OfferKey(const std::string&, VelkRemoteKeys)
 {
-    return true;
+    return KeyOffer::Accepted;
 }
 
 } // namespace velk

@@ -28,6 +28,16 @@ enum class ProviderKind {
     Feed,
 };
 
+// What a provider's display did with a key of a subscribed player.
+enum class KeyOffer {
+    // The display gives way: the EXIT rule applies (EXIT hands the display back).
+    Accepted,
+    // The display acted on the key: it is kept from the player's own menus.
+    Kept,
+    // Not the display's key: the player's own.
+    Declined,
+};
+
 // The UDN of a player handed to a provider; E_POINTER for no player.
 HRESULT PlayerUdn(const std::shared_ptr<IVelkDevice>& player, std::string& udn);
 
@@ -66,14 +76,18 @@ protected:
 
     // Calls visit for each player the host serves, fetched five at a time.
     void ForEachPlayer(const std::function<void(const std::shared_ptr<IVelkDevice>&)>& visit) const;
+    // Calls draw for each player the host serves that takes drawing now, with its UDN; a
+    // player whose show-content setting keeps its own screen is handed back instead.
+    void ForEachAcceptingPlayer(
+        const std::function<void(const std::shared_ptr<IVelkDevice>&, const std::string& udn)>& draw) const;
 
     // Feed kind: whether the provider has a device state for the player, and the reset of its
     // display cursor when the player arrives.
     virtual bool HasDeviceState(const std::string& udn) const;
     virtual void ResetDisplayCursor(const std::string& udn);
-    // A key of a subscribed player before the EXIT rule; false keeps the rule from applying
-    // (the key belongs to what the provider shows).
-    virtual bool OfferKey(const std::string& udn, VelkRemoteKeys key);
+    // A key of a subscribed player, before the EXIT rule (which applies only to keys the
+    // provider accepts; all of them unless it says otherwise).
+    virtual KeyOffer OfferKey(const std::string& udn, VelkRemoteKeys key);
 
     const std::shared_ptr<IVelkDataHost>& host() const { return host_; }
 

@@ -1,7 +1,5 @@
 #include "providers/rss/generic_renderer_state.h"
 
-#include <string.h>
-
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -15,17 +13,6 @@ namespace {
 
 constexpr char16_t kCredentialSeparator = u'\t';
 
-std::span<const std::uint8_t> BytesOf(std::string_view text)
-{
-    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
-}
-
-// Secrets do not stay behind in freed memory.
-template <typename Container> void Wipe(Container& secret)
-{
-    explicit_bzero(secret.data(), secret.size() * sizeof(secret[0]));
-}
-
 HRESULT SealCredentials(const GenericRendererState& state, std::string_view entropy,
                         const DataProtection& protection, std::vector<std::uint8_t>& blob)
 {
@@ -33,7 +20,7 @@ HRESULT SealCredentials(const GenericRendererState& state, std::string_view entr
     text += kCredentialSeparator;
     std::u16string password = Utf8ToUtf16(state.password);
     text += password;
-    Wipe(password);
+    WipeSecret(password);
     std::vector<std::uint8_t> plain;
     plain.reserve((text.size() + 1) * 2);
     for (const char16_t unit : text) {
@@ -41,9 +28,9 @@ HRESULT SealCredentials(const GenericRendererState& state, std::string_view entr
         plain.push_back(static_cast<std::uint8_t>(unit >> 8));
     }
     plain.insert(plain.end(), {0, 0});
-    Wipe(text);
+    WipeSecret(text);
     HRESULT hr = protection.Protect(plain, BytesOf(entropy), blob);
-    Wipe(plain);
+    WipeSecret(plain);
     return hr;
 }
 
@@ -62,8 +49,8 @@ void SplitCredentials(std::vector<std::uint8_t>& plain, GenericRendererState& st
     state.username = Utf16ToUtf8(std::u16string_view(text).substr(0, tab));
     state.password =
         tab == std::u16string::npos ? std::string() : Utf16ToUtf8(std::u16string_view(text).substr(tab + 1));
-    Wipe(text);
-    Wipe(plain);
+    WipeSecret(text);
+    WipeSecret(plain);
 }
 
 } // namespace

@@ -24,6 +24,7 @@ namespace {
 
 using test::ButtonOf;
 using test::Click;
+using test::TypeInto;
 
 // Answers the next message box with OK once it shows, keeping its text; nothing once it has
 // gone out of scope.
@@ -45,17 +46,6 @@ public:
 private:
     QObject context_;
 };
-
-void TypeInto(QWidget& host, const char* field_name, const QString& text)
-{
-    auto* field = host.findChild<QLineEdit*>(field_name);
-    if (!field)
-        qFatal("no field %s", field_name);
-    // As a user replaces what the field holds: select it all, delete it, type.
-    field->selectAll();
-    QTest::keyClick(field, Qt::Key_Backspace);
-    QTest::keyClicks(field, text);
-}
 
 QString FieldText(QWidget& host, const char* field_name)
 {

@@ -56,15 +56,7 @@ HRESULT CVelkRSSServer::Start(const std::shared_ptr<IVelkDataHost>&)
 
 HRESULT CVelkRSSServer::Run()
 {
-    ForEachPlayer([this](const std::shared_ptr<IVelkDevice>& player) {
-        bool accepting = false;
-        if (FAILED(player->get_IsAcceptingSketch(accepting)) || !accepting) {
-            player->Sketch(SketchVerbs::SketchQuit, {}, {}, {}, {}, {}, {});
-            return;
-        }
-        std::string udn;
-        if (FAILED(player->get_UDN(udn)))
-            return;
+    ForEachAcceptingPlayer([this](const std::shared_ptr<IVelkDevice>& player, const std::string& udn) {
         if (auto state = device_states_.find(udn); state != device_states_.end())
             DrawNext(player, state->second);
     });

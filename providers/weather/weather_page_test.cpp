@@ -1,7 +1,7 @@
 // The weather renderer's settings page as the news-feed pages show it: the renderer created by
 // class id from its module, its AddPages handing the page from the companion module to a real
 // wizard or property sheet, driven with the keyboard and the mouse on the offscreen platform.
-// With VELK_SCREENSHOT_DIR set, the page is saved there as a picture.
+// With VELK_DOCS_DIR set, the page is saved there as a picture.
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -55,7 +55,7 @@ void Check(QWidget& host, const char* name, bool checked)
 
 void SaveScreenshot(QWidget& window, const char* name)
 {
-    if (const char* folder = std::getenv("VELK_SCREENSHOT_DIR")) {
+    if (const char* folder = std::getenv("VELK_DOCS_DIR")) {
         // The offscreen platform leaves windows at their first size.
         window.adjustSize();
         window.grab().save(QString(folder) + "/" + name + ".png");

@@ -1,6 +1,6 @@
 // The weather renderer inside the running news-feed provider: the real root object hosting
 // the provider, a weather feed served locally (the machine's feed host pointing at it), and a
-// simulated "Large VFD" player that shows both screens in turn. With VELK_SNAPSHOT_DIR set,
+// simulated "Large VFD" player that shows both screens in turn. With VELK_DOCS_DIR set,
 // the player's display is saved there as each screen appears.
 #include <gtest/gtest.h>
 
@@ -38,7 +38,7 @@ protected:
 
     void Snapshot(const char* name)
     {
-        const char* folder = std::getenv("VELK_SNAPSHOT_DIR");
+        const char* folder = std::getenv("VELK_DOCS_DIR");
         // As velk-sim snapshot shows a display: lit pixels blue-green on black.
         if (folder)
             sim_.Frame().ToBitmap(0xFF40E0D0, 0xFF000000)

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include <QLineEdit>
 #include <QPushButton>
 #include <QStringList>
 #include <QTest>
@@ -27,6 +28,17 @@ inline QPushButton* ButtonOf(QWidget& host, const char* name)
 inline void Click(QWidget& host, const char* name)
 {
     QTest::mouseClick(ButtonOf(host, name), Qt::LeftButton);
+}
+
+// As a user replaces what a field (by its object name) holds: select it all, delete it, type.
+inline void TypeInto(QWidget& host, const char* field_name, const QString& text)
+{
+    auto* field = host.findChild<QLineEdit*>(field_name);
+    if (!field)
+        qFatal("no field %s", field_name);
+    field->selectAll();
+    QTest::keyClick(field, Qt::Key_Backspace);
+    QTest::keyClicks(field, text);
 }
 
 struct PageScript {
