@@ -95,6 +95,9 @@ void SheetHost::showEvent(QShowEvent* event)
         return;
     started_ = true;
     Open();
+    // The first page is built as the sheet shows: the sheet takes the size it asks for.
+    if (!closed_)
+        adjustSize();
 }
 
 void SheetHost::Open()
