@@ -13,7 +13,7 @@ JOBS ?= $(shell nproc)
 PACKAGES := cmake ninja-build g++ pkg-config \
 	libgtest-dev libgmock-dev libbenchmark-dev \
 	libsqlite3-dev libsodium-dev libxml2-dev libcurl4-openssl-dev \
-	libgupnp-1.6-dev libavahi-compat-libdnssd-dev nlohmann-json3-dev libcpp-httplib-dev \
+	libgupnp-1.6-dev libavahi-compat-libdnssd-dev nlohmann-json3-dev libcpp-httplib-dev libpng-dev \
 	qt6-base-dev xvfb iproute2 util-linux
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)

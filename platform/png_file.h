@@ -1,0 +1,15 @@
+// A picture as a PNG file in memory, for programs that show it (a browser, a desktop mirror):
+// two-colour pictures, such as a player's display, as 1-bit palette images, others as 8-bit RGBA.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/bitmap.h"
+
+namespace velk {
+
+// Empty for an empty bitmap or when the encoder fails.
+std::vector<std::uint8_t> EncodePng(const Bitmap& bitmap);
+
+} // namespace velk
