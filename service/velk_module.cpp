@@ -11,6 +11,7 @@
 #include "platform/apartment.h"
 #include "platform/ascii.h"
 #include "platform/event_log.h"
+#include "rcp/rcp_bitmap.h"
 #include "rcp/rcp_session.h"
 #include "service/automation_endpoint.h"
 #include "service/control_signals.h"
@@ -251,6 +252,7 @@ HRESULT CVelkModule::AutomationOptions(AutomationServer::Options& options)
     options.on_client_closed = [this] { locks_.Unlock(); };
     options.event_tables.emplace("IVelkDataService", CVelkDataService::EventTable());
     options.event_tables.emplace("IRCPSession", CRCPSession::EventTable());
+    options.event_tables.emplace("IRCPBitmap", CRCPBitmap::EventTable());
     return ReadAutomationOptions(options);
 }
 
