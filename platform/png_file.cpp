@@ -67,6 +67,39 @@ png_color ColourOf(std::uint32_t argb)
                      static_cast<png_byte>(argb)};
 }
 
+struct PngLayout {
+    int width;
+    int height;
+    int bit_depth;
+    int colour_type;
+    // Two entries, for a palette image.
+    const png_color* palette;
+    png_bytep* rows;
+};
+
+bool WritePng(const PngLayout& layout, std::vector<std::uint8_t>& out)
+{
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    if (!png)
+        return false;
+    png_infop info = png_create_info_struct(png);
+    // libpng reports its failures by longjmp: nothing here changes after the setjmp.
+    if (!info || setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return false;
+    }
+    png_set_write_fn(png, &out, AppendToVector, NoFlush);
+    png_set_IHDR(png, info, layout.width, layout.height, layout.bit_depth, layout.colour_type,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    if (layout.palette)
+        png_set_PLTE(png, info, layout.palette, 2);
+    png_set_compression_level(png, 9);
+    png_set_rows(png, info, layout.rows);
+    png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return true;
+}
+
 } // namespace
 
 std::vector<std::uint8_t> EncodePng(const Bitmap& bitmap)
@@ -81,32 +114,41 @@ std::vector<std::uint8_t> EncodePng(const Bitmap& bitmap)
     std::vector<png_bytep> rows;
     for (int y = 0; y < bitmap.height(); ++y)
         rows.push_back(const_cast<png_bytep>(pixels.data() + y * stride));
+    const png_color palette[2] = {ColourOf(colours[0]), ColourOf(colours[1])};
 
     std::vector<std::uint8_t> out;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    if (!png)
+    const PngLayout layout{bitmap.width(), bitmap.height(), two_colours ? 1 : 8,
+                           two_colours ? PNG_COLOR_TYPE_PALETTE : PNG_COLOR_TYPE_RGBA,
+                           two_colours ? palette : nullptr, rows.data()};
+    if (!WritePng(layout, out))
         return {};
-    png_infop info = png_create_info_struct(png);
-    // libpng reports its failures by longjmp: nothing with a destructor is made below.
-    if (!info || setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        return {};
-    }
-    png_set_write_fn(png, &out, AppendToVector, NoFlush);
-    if (two_colours) {
-        png_set_IHDR(png, info, bitmap.width(), bitmap.height(), 1, PNG_COLOR_TYPE_PALETTE,
-                     PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-        png_color palette[2] = {ColourOf(colours[0]), ColourOf(colours[1])};
-        png_set_PLTE(png, info, palette, 2);
-    } else {
-        png_set_IHDR(png, info, bitmap.width(), bitmap.height(), 8, PNG_COLOR_TYPE_RGBA,
-                     PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    }
-    png_set_compression_level(png, 9);
-    png_set_rows(png, info, rows.data());
-    png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
-    png_destroy_write_struct(&png, &info);
     return out;
+}
+
+HRESULT DecodePng(std::span<const std::uint8_t> bytes, Bitmap& bitmap)
+{
+    constexpr HRESULT kInvalid = HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size()))
+        return kInvalid;
+    if (image.width == 0 || image.height == 0 || image.width > Bitmap::kMaxSide ||
+        image.height > Bitmap::kMaxSide) {
+        png_image_free(&image);
+        return kInvalid;
+    }
+    // Little-endian BGRA bytes are 0xAARRGGBB values.
+    image.format = PNG_FORMAT_BGRA;
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(image.width) * image.height);
+    if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr))
+        return kInvalid;
+    Bitmap read(static_cast<int>(image.width), static_cast<int>(image.height));
+    for (int y = 0; y < read.height(); ++y) {
+        for (int x = 0; x < read.width(); ++x)
+            read.SetPixel(x, y, pixels[static_cast<std::size_t>(y) * read.width() + x]);
+    }
+    bitmap = std::move(read);
+    return S_OK;
 }
 
 } // namespace velk

@@ -1,26 +1,14 @@
 #include "platform/png_file.h"
 
 #include <gtest/gtest.h>
-#include <png.h>
 
 namespace velk {
 namespace {
 
-// The picture libpng reads back, as 0xAARRGGBB; empty when it cannot read the file.
 Bitmap ReadBack(const std::vector<std::uint8_t>& file)
 {
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_memory(&image, file.data(), file.size()))
-        return {};
-    image.format = PNG_FORMAT_BGRA;
-    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(image.width) * image.height);
-    if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr))
-        return {};
-    Bitmap bitmap(static_cast<int>(image.width), static_cast<int>(image.height));
-    for (int y = 0; y < bitmap.height(); ++y)
-        for (int x = 0; x < bitmap.width(); ++x)
-            bitmap.SetPixel(x, y, pixels[static_cast<std::size_t>(y) * bitmap.width() + x]);
+    Bitmap bitmap;
+    EXPECT_EQ(DecodePng(file, bitmap), S_OK);
     return bitmap;
 }
 
@@ -48,6 +36,18 @@ TEST(PngFile, PicturesComeBackAsTheyWere)
         EXPECT_EQ(ReadBack(file), c.bitmap);
     }
     EXPECT_TRUE(EncodePng(Bitmap()).empty());
+}
+
+TEST(PngFile, WhatIsNoPngLeavesThePicture)
+{
+    const auto file = EncodePng(Bitmap(3, 3, 0xFFFFFFFF));
+    const std::vector<std::uint8_t> cut(file.begin(), file.begin() + file.size() / 2);
+    const std::vector<std::uint8_t> garbage{'B', 'M', 0, 1, 2};
+    for (const auto* bytes : {&cut, &garbage}) {
+        Bitmap bitmap(1, 1);
+        EXPECT_EQ(DecodePng(*bytes, bitmap), HRESULT_FROM_WIN32(ERROR_INVALID_DATA));
+        EXPECT_EQ(bitmap, Bitmap(1, 1));
+    }
 }
 
 } // namespace

@@ -15,6 +15,7 @@
 #include "rcp/rcp_session.h"
 #include "service/automation_endpoint.h"
 #include "service/control_signals.h"
+#include "service/display_page.h"
 #include "service/plugin_modules.h"
 #include "service/server_registration.h"
 #include "service/service_installer.h"
@@ -253,6 +254,7 @@ HRESULT CVelkModule::AutomationOptions(AutomationServer::Options& options)
     options.event_tables.emplace("IVelkDataService", CVelkDataService::EventTable());
     options.event_tables.emplace("IRCPSession", CRCPSession::EventTable());
     options.event_tables.emplace("IRCPBitmap", CRCPBitmap::EventTable());
+    options.pages.emplace(kDisplayPagePrefix, DisplayPageHtml());
     return ReadAutomationOptions(options);
 }
 

@@ -37,8 +37,12 @@ public:
     virtual void OnDataChange(IDataObject& data) = 0;
 };
 
-class IDataObject : public IUnknown {
+// Not an IUnknown of its own: the capture offers it beside its IRCPBitmap, and a client finds
+// it by casting the object that DataObject gives.
+class IDataObject {
 public:
+    virtual ~IDataObject() = default;
+
     // E_INVALIDARG for a format the object does not offer; E_FAIL while it holds no picture.
     virtual HRESULT GetData(DataFormat format, std::vector<std::uint8_t>& data) = 0;
     virtual HRESULT DAdvise(std::shared_ptr<IAdviseSink> sink, DWORD& cookie) = 0;
