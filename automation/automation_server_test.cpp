@@ -255,6 +255,7 @@ TEST_F(AutomationServerTest, ATokenGuardsEveryRequest)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        EXPECT_EQ(Call(fresh, c.headers).status, c.status);
         EXPECT_EQ(Get("/display/uuid:1234", c.headers).status, c.status);
         EXPECT_EQ(Get("/table?object=0", c.headers).status, c.status);
         EXPECT_EQ(Post("/advise", R"({"object":0})", c.headers).status,

@@ -829,7 +829,7 @@ HRESULT CRCPSession::get_Display(DispatchablePtr& display)
 {
     if (!display_)
         return ReportError(E_NOTIMPL, "The player's display (\"" + control_.display_type() +
-                                          "\") shows text only: it has no picture.");
+                                          "\") has no picture to capture.");
     display = display_;
     return S_OK;
 }

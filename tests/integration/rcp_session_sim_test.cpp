@@ -11,6 +11,7 @@
 #include "platform/testdata/run_apartment_until.h"
 #include "rcp/rcp_bitmap.h"
 #include "rcp/rcp_session.h"
+#include "tests/integration/shows_frame.h"
 #include "tools/sim/sim_test_support.h"
 
 namespace velk {
@@ -454,20 +455,6 @@ TEST_F(SessionTest, DisplayUpdatesAndTransportStatesReachSinks)
     EXPECT_EQ(sink->states, expected);
 }
 
-// The capture's picture shows exactly the simulated display's lit pixels.
-bool ShowsFrame(const Bitmap& picture, const sim::FrameBuffer& frame, std::uint32_t lit_argb)
-{
-    if (picture.width() != frame.width() || picture.height() != frame.height())
-        return false;
-    for (int y = 0; y < frame.height(); ++y) {
-        for (int x = 0; x < frame.width(); ++x) {
-            if ((picture.Pixel(x, y) == lit_argb) != frame.Pixel(x, y))
-                return false;
-        }
-    }
-    return true;
-}
-
 TEST_F(SessionTest, DisplayCaptureFollowsTheSimulatedDisplay)
 {
     for (const char* type : {"Large VFD", "Small VFD"}) {
@@ -477,9 +464,8 @@ TEST_F(SessionTest, DisplayCaptureFollowsTheSimulatedDisplay)
         ASSERT_EQ(session_->get_Display(object), S_OK);
         auto capture = std::dynamic_pointer_cast<CRCPBitmap>(object);
         ASSERT_TRUE(capture);
-        ASSERT_EQ(capture->put_ForegroundColor(0x00FFFFFF), S_OK);
         const auto shows_player = [&] {
-            return ShowsFrame(capture->Render(), sim_->Frame(), 0xFFFFFFFF);
+            return testing::ShowsFrame(capture->Render(), sim_->Frame());
         };
         // Monitoring fetches the picture the display already shows.
         ASSERT_EQ(session_->put_MonitorDisplay(true), S_OK);
@@ -488,6 +474,7 @@ TEST_F(SessionTest, DisplayCaptureFollowsTheSimulatedDisplay)
         sim_->Control("key " + sim_->address() + " CK_VOLUME_UP");
         ASSERT_TRUE(PumpUntil([&] { return capture->Render() != before && shows_player(); }));
         TearDown();
+        sim_.reset();
     }
 }
 
@@ -499,6 +486,7 @@ TEST_F(SessionTest, TextDisplaysHaveNoCapture)
         DispatchablePtr object;
         EXPECT_EQ(session_->get_Display(object), E_NOTIMPL);
         TearDown();
+        sim_.reset();
     }
 }
 
