@@ -58,12 +58,14 @@ class Simulator:
             s.connect(self.control)
             s.sendall((line + "\n").encode())
             data = b""
-            while not (data.endswith(b"OK\n") or b"ERROR" in data):
+            lines = []
+            while not (data.endswith(b"\n") and lines and
+                       (lines[-1] == "OK" or lines[-1].startswith("ERROR"))):
                 chunk = s.recv(65536)
                 if not chunk:
                     break
                 data += chunk
-        lines = data.decode().splitlines()
+                lines = data.decode().splitlines()
         if not lines or lines[-1] != "OK":
             raise AssertionError("the simulator answered %r to %r" % (lines, line))
         return lines[:-1]
@@ -92,8 +94,6 @@ class Browser:
     def __init__(self, folder):
         commands_read, self.commands = os.pipe()
         self.replies, replies_write = os.pipe()
-        os.set_inheritable(commands_read, True)
-        os.set_inheritable(replies_write, True)
 
         def to_3_and_4():
             os.dup2(commands_read, 3)
@@ -105,7 +105,8 @@ class Browser:
              "--disable-background-networking", "--disable-component-update",
              "--user-data-dir=" + os.path.join(folder, "chromium"), "--window-size=1100,420",
              "about:blank"],
-            preexec_fn=to_3_and_4, pass_fds=(commands_read, replies_write),
+            # The descriptors to keep are those the child has after to_3_and_4.
+            preexec_fn=to_3_and_4, pass_fds=(3, 4),
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(commands_read)
         os.close(replies_write)
