@@ -269,8 +269,6 @@ CRCPSession::~CRCPSession()
     if (keys_subscribed_)
         UnsubscribeRemoteKeys();
     control_.Close();
-    if (display_)
-        display_->Shutdown();
 }
 
 HRESULT CRCPSession::Initialize(const std::shared_ptr<IVelkDevice>& device, DWORD service_cookie,
