@@ -110,14 +110,16 @@ HRESULT CVelkDisplay::ConnectToServer()
     HRESULT hr = AutomationClient::Connect(host.toStdString(), port, token ? token : "", client);
     if (FAILED(hr))
         return hr;
-    hr = client->OpenEvents([this](const DispatchablePtr&, const std::string& member,
+    hr = client->OpenEvents([this](const DispatchablePtr& source, const std::string& member,
                                    const std::vector<Variant>& args) {
         std::string png;
         if (member != "OnDataChange" || args.size() != 1 || FAILED(args[0].ToString(png)))
             return;
         const QByteArray bytes = QByteArray::fromBase64(QByteArray::fromStdString(png));
-        QMetaObject::invokeMethod(this, [this, bytes] { ShowPicture(bytes); },
-                                  Qt::QueuedConnection);
+        const auto remote = std::dynamic_pointer_cast<CRemoteObject>(source);
+        QMetaObject::invokeMethod(
+            this, [this, from = remote ? remote->handle() : 0, bytes] { ShowPicture(from, bytes); },
+            Qt::QueuedConnection);
     });
     if (FAILED(hr))
         return hr;
@@ -171,10 +173,11 @@ void CVelkDisplay::Disconnect()
     picture_ = QImage();
 }
 
-void CVelkDisplay::ShowPicture(const QByteArray& png)
+void CVelkDisplay::ShowPicture(std::uint64_t from, const QByteArray& png)
 {
-    // A picture still on its way when the player was let go is not shown.
-    if (!capture_)
+    // Only the player shown now: not a picture still on its way from one let go.
+    const auto capture = std::dynamic_pointer_cast<CRemoteObject>(capture_);
+    if (!capture || from != capture->handle())
         return;
     QImage picture;
     if (!picture.loadFromData(png, "PNG"))

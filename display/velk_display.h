@@ -8,6 +8,7 @@
 // Lives on the GUI thread. Pictures arrive on the client's stream thread and are queued to it.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
 #include <QColor>
@@ -70,7 +71,8 @@ private:
     HRESULT ConnectToServer();
     HRESULT ConnectToPlayer();
     void Disconnect();
-    void ShowPicture(const QByteArray& png);
+    // from: the handle of the capture that sent the picture.
+    void ShowPicture(std::uint64_t from, const QByteArray& png);
     void PassColors();
     void SetReadyState(ReadyState state);
 
