@@ -13,12 +13,12 @@ JOBS ?= $(shell nproc)
 PACKAGES := cmake ninja-build g++ pkg-config \
 	libgtest-dev libgmock-dev libbenchmark-dev \
 	libsqlite3-dev libsodium-dev libxml2-dev libcurl4-openssl-dev libssl-dev \
-	libgupnp-1.6-dev libavahi-compat-libdnssd-dev nlohmann-json3-dev libcpp-httplib-dev \
+	libgupnp-1.6-dev libavahi-compat-libdnssd-dev nlohmann-json3-dev libcpp-httplib-dev libpng-dev \
 	qt6-base-dev xvfb iproute2 util-linux dovecot-pop3d
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build test demo fuzz clean
+.PHONY: all deps build test test-browser demo fuzz clean
 
 all: build
 
@@ -43,6 +43,12 @@ test: build
 
 demo: build
 	@tools/demo.sh $(BUILD_DIR)
+
+# The browser page of a player's display in headless Chromium (skipped by `make test` where
+# Chromium is missing).
+test-browser: PACKAGES += chromium
+test-browser: build
+	cd $(BUILD_DIR) && ctest --output-on-failure -R display_page
 
 # libFuzzer builds of the parsers' fuzz targets (clang); runs each for a short while.
 fuzz: PACKAGES += clang libclang-rt-14-dev

@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/base64.h"
 #include "automation/event_source.h"
 #include "automation/http_server.h"
 #include "automation/json_document.h"
@@ -29,6 +30,8 @@ using nlohmann::json;
 
 constexpr const char* kSessionHeader = "X-Velk-Session";
 constexpr const char* kJsonType = "application/json";
+// Browsers ask their user for basic credentials; the token is the password.
+constexpr const char* kBrowserChallenge = "Basic realm=\"Velk\", charset=\"UTF-8\"";
 // Each open stream holds one HTTP thread; the others stay free for calls.
 constexpr std::size_t kMaxSessions = 16;
 // A client that leaves this many events unread loses its stream (and session) rather than
@@ -129,6 +132,25 @@ bool ConstantTimeEquals(std::string_view a, std::string_view b)
     for (std::size_t i = 0; i < a.size(); ++i)
         difference |= static_cast<unsigned char>(a[i] ^ b[i]);
     return difference == 0;
+}
+
+// The token as a request gives it: "Bearer <token>", or from a browser basic authentication
+// with the token as password (the user name does not count).
+bool CarriesToken(std::string_view authorization, std::string_view token)
+{
+    constexpr std::string_view kBearer = "Bearer ";
+    constexpr std::string_view kBasic = "Basic ";
+    if (authorization.starts_with(kBearer))
+        return ConstantTimeEquals(authorization.substr(kBearer.size()), token);
+    if (!authorization.starts_with(kBasic))
+        return false;
+    const auto credentials = Base64Decode(authorization.substr(kBasic.size()));
+    if (!credentials)
+        return false;
+    const std::string_view text(reinterpret_cast<const char*>(credentials->data()),
+                                credentials->size());
+    const auto colon = text.find(':');
+    return colon != std::string_view::npos && ConstantTimeEquals(text.substr(colon + 1), token);
 }
 
 bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix)
@@ -486,6 +508,12 @@ public:
         http_.Post("/call", Authorized(JsonBody(&Impl::Call)));
         http_.Get("/table", Authorized(&Impl::Table));
         http_.Post("/advise", Authorized(JsonBody(&Impl::Advise)));
+        for (const auto& [prefix, page] : options_.pages) {
+            http_.Get(prefix + ".*",
+                      Authorized([&page = page](const httplib::Request&, httplib::Response& res) {
+                          SendPage(page, res);
+                      }, kBrowserChallenge));
+        }
     }
 
     HRESULT Start()
@@ -543,13 +571,13 @@ private:
 
     // The handler, for requests with the token (when one is set). The check comes after the
     // body was read, so that a refused request leaves its connection in step.
-    httplib::Server::Handler Authorized(httplib::Server::Handler handler)
+    httplib::Server::Handler Authorized(httplib::Server::Handler handler,
+                                        const char* challenge = "Bearer")
     {
-        return [this, handler](const httplib::Request& req, httplib::Response& res) {
+        return [this, handler, challenge](const httplib::Request& req, httplib::Response& res) {
             if (!options_.token.empty() &&
-                !ConstantTimeEquals(req.get_header_value("Authorization"),
-                                    "Bearer " + options_.token)) {
-                res.set_header("WWW-Authenticate", "Bearer");
+                !CarriesToken(req.get_header_value("Authorization"), options_.token)) {
+                res.set_header("WWW-Authenticate", challenge);
                 Send(res, {kStatusUnauthorized, json{{"message", "a valid token is needed"}}});
                 return;
             }
@@ -562,6 +590,19 @@ private:
         return Authorized([this, handler](const httplib::Request& req, httplib::Response& res) {
             (this->*handler)(req, res);
         });
+    }
+
+    // A page runs only its own inline script and reaches only this endpoint; no other page may
+    // frame it.
+    static void SendPage(const std::string& page, httplib::Response& res)
+    {
+        res.set_header("Content-Security-Policy",
+                       "default-src 'none'; script-src 'unsafe-inline'; style-src 'unsafe-inline'; "
+                       "img-src data:; connect-src 'self'; frame-ancestors 'none'");
+        res.set_header("X-Content-Type-Options", "nosniff");
+        res.set_header("Referrer-Policy", "no-referrer");
+        res.set_header("Cache-Control", "no-cache");
+        res.set_content(page, "text/html; charset=utf-8");
     }
 
     void OpenEvents(const httplib::Request&, httplib::Response& res)

@@ -10,6 +10,7 @@
 //     GET  /table?object=N      the object's dispatch table, for clients to drive it by name
 //     POST /advise              {"object": handle}: the object's events go out on the session's
 //                               stream as `event: <member>` with {"object": handle, "args": [..]}
+//     GET  <page prefix>...     a page of Options::pages, as text/html
 //
 // Values are those of json_value.h. Handle 0 is the root; every other object a session receives
 // gets a handle in that session's table, and only that session can use it. Calls name their
@@ -23,7 +24,8 @@
 // (415), and when the request goes beyond the transport's limits (http_server.h: 408, 411, 413,
 // 431). Bodies that are not what the request needs (JSON nested too deep or with too many values
 // included), unknown handles and sessions: 400 with {"message": ...}. A wrong or missing token:
-// 401, nothing done. Members that write files by path (SaveTo...): 403.
+// 401, nothing done (the token goes as `Authorization: Bearer <token>`, or from browsers as the
+// password of basic authentication). Members that write files by path (SaveTo...): 403.
 //
 // Every object call runs on the apartment given (Apartment::Invoke); the HTTP threads only parse
 // and format. Start and Stop on any thread; Stop on the apartment's own thread runs the
@@ -63,6 +65,12 @@ public:
         // The events of event sources by the interface name of the source's dispatch table,
         // so that the stream names them; events of other sources go out under their dispid.
         std::map<std::string, DispatchTable> event_tables;
+        // Pages for browsers by path prefix: "/display/" serves its page for every
+        // "/display/<rest>" (the page reads the rest from its address). They are served under
+        // the same rules as every request; where a token is set, a browser gives it as the
+        // password of HTTP basic authentication (any user name), which it then sends with the
+        // page's own requests.
+        std::map<std::string, std::string> pages;
     };
 
     AutomationServer(std::shared_ptr<Apartment> apartment, DispatchablePtr root, Options options);

@@ -232,6 +232,7 @@ TEST_F(AutomationServerTest, ATokenGuardsEveryRequest)
 {
     AutomationServer::Options options;
     options.token = "s3cret";
+    options.pages.emplace("/display/", "<!doctype html><title>page</title>");
     StartServer(options);
 
     // Each call that reaches the root hands out a child.
@@ -247,17 +248,22 @@ TEST_F(AutomationServerTest, ATokenGuardsEveryRequest)
         {"token of another scheme", {{"Authorization", "Basic s3cret"}}, 401},
         {"longer token", {{"Authorization", "Bearer s3cret2"}}, 401},
         {"right token", {{"Authorization", "Bearer s3cret"}}, 200},
+        // Browsers send it as the password of basic authentication ("user:s3cret").
+        {"token as password", {{"Authorization", "Basic dXNlcjpzM2NyZXQ="}}, 200},
+        {"token as user name", {{"Authorization", "Basic czNjcmV0Og=="}}, 401},
+        {"wrong password", {{"Authorization", "Basic dXNlcjpzM2NyZTc="}}, 401},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(Call(fresh, c.headers).status, c.status);
+        EXPECT_EQ(Get("/display/uuid:1234", c.headers).status, c.status);
         EXPECT_EQ(Get("/table?object=0", c.headers).status, c.status);
         EXPECT_EQ(Post("/advise", R"({"object":0})", c.headers).status,
                   c.status == 200 ? 400 : c.status);
     }
     std::size_t calls = 0;
     OnApartment([&](CTestSource& source) { calls = source.issued().size(); });
-    EXPECT_EQ(calls, 1u);
+    EXPECT_EQ(calls, 2u);
 
     std::shared_ptr<AutomationClient> client;
     EXPECT_EQ(AutomationClient::Connect("127.0.0.1", server_->port(), "wrong", client),
@@ -315,6 +321,27 @@ TEST_F(AutomationServerTest, MembersThatWriteFilesByPathAreRefused)
     int saves = -1;
     OnApartment([&](CTestSource& source) { saves = source.saves(); });
     EXPECT_EQ(saves, 0);
+}
+
+TEST_F(AutomationServerTest, PagesAreServedUnderTheirPrefixToThisEndpointsOwnRequestsOnly)
+{
+    AutomationServer::Options options;
+    options.pages.emplace("/display/", "<!doctype html><title>mirror</title>");
+    StartServer(options);
+    httplib::Client http("127.0.0.1", server_->port());
+    const auto page = http.Get("/display/uuid:5A1B-00");
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->status, 200);
+    EXPECT_EQ(page->body, "<!doctype html><title>mirror</title>");
+    EXPECT_EQ(page->get_header_value("Content-Type"), "text/html; charset=utf-8");
+    EXPECT_NE(page->get_header_value("Content-Security-Policy").find("frame-ancestors 'none'"),
+              std::string::npos);
+    const auto framed = http.Get("/display/uuid:5A1B-00", {{"Sec-Fetch-Site", "cross-site"}});
+    ASSERT_TRUE(framed);
+    EXPECT_EQ(framed->status, 403);
+    const auto other = http.Get("/displays");
+    ASSERT_TRUE(other);
+    EXPECT_EQ(other->status, 404);
 }
 
 TEST_F(AutomationServerTest, ACallWithoutSessionRunsInOneThatEndsWithIt)

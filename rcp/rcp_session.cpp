@@ -8,6 +8,8 @@
 #include "platform/ascii.h"
 #include "platform/error_info.h"
 #include "platform/git.h"
+#include "rcp/display_sizes.h"
+#include "rcp/rcp_bitmap.h"
 #include "rcp/rcp_lists.h"
 #include "rcp/rcp_reply_values.h"
 #include "rcp/remote_keys.h"
@@ -281,8 +283,28 @@ HRESULT CRCPSession::Initialize(const std::shared_ptr<IVelkDevice>& device, DWOR
     if (FAILED(hr)) {
         // Nothing could reach a session without a connection: let it go.
         Git::Global().Revoke(std::exchange(interface_cookie_, 0));
+        return hr;
     }
-    return hr;
+    return CreateDisplayCapture();
+}
+
+HRESULT CRCPSession::CreateDisplayCapture()
+{
+    // Text displays and display types this system does not know have no picture to capture.
+    const DisplaySize* size = FindDisplaySize(control_.display_type());
+    if (!size || FAILED(size->hr))
+        return S_OK;
+    auto display = std::make_shared<CRCPBitmap>();
+    HRESULT hr = display->Initialize(
+        size->width, size->height, [weak = weak_from_this()](RcpLineCallback callback) {
+            auto session = weak.lock();
+            return session ? session->control_.PostCommand("GetDisplayData", std::move(callback))
+                           : E_RCP_SOCKET;
+        });
+    if (FAILED(hr))
+        return hr;
+    display_ = std::move(display);
+    return S_OK;
 }
 
 HRESULT CRCPSession::Reconnect(std::string_view host)
@@ -801,11 +823,13 @@ HRESULT CRCPSession::get_BrowseFilterMediaLanguages(Variant& languages)
     return ListStrings(shared_from_this(), "ListMediaLanguages", languages);
 }
 
-HRESULT CRCPSession::get_Display(DispatchablePtr&)
+HRESULT CRCPSession::get_Display(DispatchablePtr& display)
 {
-    // The display capture object comes with the display mirror; text-only displays never
-    // have one.
-    return ReportError(E_NOTIMPL);
+    if (!display_)
+        return ReportError(E_NOTIMPL, "The player's display (\"" + control_.display_type() +
+                                          "\") has no picture to capture.");
+    display = display_;
+    return S_OK;
 }
 
 // The browse state: kept here, sent before the next listing.
@@ -1008,6 +1032,9 @@ HRESULT CRCPSession::put_MonitorDisplay(bool on)
     std::lock_guard lock(mutex_);
     if (on) {
         if (display_monitor_count_ == 0) {
+            // The capture may have missed changes while nobody monitored the display.
+            if (display_)
+                display_->OnUpdateDisplay();
             HRESULT hr = SubscribeDisplay();
             if (FAILED(hr))
                 return hr;
@@ -1090,6 +1117,8 @@ HRESULT CRCPSession::_OnRCPEvent(RCPEventType type, std::string_view text)
     std::vector<Variant> no_args;
     switch (type) {
     case RCPEventType::EventTypeDisplay:
+        if (display_)
+            display_->OnUpdateDisplay();
         RaiseEvent(kHandlerUpdateDisplay, kDispidOnUpdateDisplay,
                    [](_IRCPSessionEvents& sink) { return sink.OnUpdateDisplay(); }, no_args);
         return S_OK;
@@ -1216,6 +1245,8 @@ HRESULT CRCPSession::OnShutdown()
     servers_.reset();
     if (interface_cookie_ != 0)
         Git::Global().Revoke(std::exchange(interface_cookie_, 0));
+    if (display_)
+        display_->Shutdown();
     return S_OK;
 }
 

@@ -23,6 +23,7 @@
 
 namespace velk {
 
+class CRCPBitmap;
 class IVelkDevice;
 
 // Minimum firmware of the members that need more than the connection does.
@@ -190,6 +191,8 @@ private:
     void SendFiltersForSongs();
     HRESULT ListCategory(std::string_view word, std::shared_ptr<IEnumRCPList>& list);
     HRESULT GetTimeValue(std::string_view word, Date& time);
+    // The capture of a display that shows pictures; none for text displays.
+    HRESULT CreateDisplayCapture();
     HRESULT SubscribeDisplay();
     HRESULT SubscribeRemoteKeys();
     HRESULT UnsubscribeRemoteKeys();
@@ -210,6 +213,7 @@ private:
     std::weak_ptr<IVelkDevice> device_;
     DWORD interface_cookie_ = 0;
     DWORD service_cookie_ = 0;
+    std::shared_ptr<CRCPBitmap> display_;
 
     std::int32_t display_monitor_count_ = 0;
     std::int32_t key_monitor_count_ = 0;

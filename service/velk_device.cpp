@@ -9,6 +9,7 @@
 #include "platform/encoding.h"
 #include "platform/error_info.h"
 #include "platform/git.h"
+#include "rcp/display_sizes.h"
 #include "rcp/rcp_session.h"
 #include "rcp/reply_lines.h"
 #include "service/av_transport_event.h"
@@ -25,23 +26,6 @@ constexpr int kBitsPerWord = 32;
 constexpr std::string_view kAVTransportServiceId = "urn:upnp-org:serviceId:AVTransport";
 constexpr std::string_view kRenderingControlServiceId = "urn:upnp-org:serviceId:RenderingControl";
 constexpr std::uint32_t kAVTransportInstance = 0;
-
-struct DisplaySize {
-    std::string_view type;
-    std::int16_t width;
-    std::int16_t height;
-    HRESULT hr;
-};
-
-constexpr DisplaySize kDisplaySizes[] = {
-    {"Large VFD", 512, 32, S_OK},
-    {"Small VFD", 280, 16, S_OK},
-    {"Small VFD Direct", 280, 16, S_OK},
-    {"Small and Tall VFD Direct", 280, 32, S_OK},
-    // Text displays take no pixel drawing.
-    {"LCD", 0, 0, E_NOTIMPL},
-    {"String", 0, 0, E_NOTIMPL},
-};
 
 // The shell's words for the sample rates, by AudioToneFrequencies value; empty: refused.
 constexpr std::string_view kToneRates[] = {"48", "44.1", "32", "", "22.05"};
@@ -476,12 +460,10 @@ HRESULT CVelkDevice::ScreenSize(std::int16_t& cx, std::int16_t& cy)
 {
     cx = 0;
     cy = 0;
-    for (const auto& size : kDisplaySizes) {
-        if (size.type == display_type_) {
-            cx = size.width;
-            cy = size.height;
-            return ReportIfFailed(size.hr);
-        }
+    if (const DisplaySize* size = FindDisplaySize(display_type_)) {
+        cx = size->width;
+        cy = size->height;
+        return ReportIfFailed(size->hr);
     }
     // Not connected yet, or a display this service does not know: callers read 0 as unknown.
     return S_OK;

@@ -11,9 +11,11 @@
 #include "platform/apartment.h"
 #include "platform/ascii.h"
 #include "platform/event_log.h"
+#include "rcp/rcp_bitmap.h"
 #include "rcp/rcp_session.h"
 #include "service/automation_endpoint.h"
 #include "service/control_signals.h"
+#include "service/display_page.h"
 #include "service/plugin_modules.h"
 #include "service/server_registration.h"
 #include "service/service_installer.h"
@@ -251,6 +253,8 @@ HRESULT CVelkModule::AutomationOptions(AutomationServer::Options& options)
     options.on_client_closed = [this] { locks_.Unlock(); };
     options.event_tables.emplace("IVelkDataService", CVelkDataService::EventTable());
     options.event_tables.emplace("IRCPSession", CRCPSession::EventTable());
+    options.event_tables.emplace("IRCPBitmap", CRCPBitmap::EventTable());
+    options.pages.emplace(kDisplayPagePrefix, DisplayPageHtml());
     return ReadAutomationOptions(options);
 }
 

@@ -9,7 +9,9 @@
 #include "platform/apartment.h"
 #include "platform/error_info.h"
 #include "platform/testdata/run_apartment_until.h"
+#include "rcp/rcp_bitmap.h"
 #include "rcp/rcp_session.h"
+#include "tests/integration/shows_frame.h"
 #include "tools/sim/sim_test_support.h"
 
 namespace velk {
@@ -451,6 +453,41 @@ TEST_F(SessionTest, DisplayUpdatesAndTransportStatesReachSinks)
     for (const auto& entry : states)
         expected.push_back(entry.second);
     EXPECT_EQ(sink->states, expected);
+}
+
+TEST_F(SessionTest, DisplayCaptureFollowsTheSimulatedDisplay)
+{
+    for (const char* type : {"Large VFD", "Small VFD"}) {
+        SCOPED_TRACE(type);
+        Open({"--display", type});
+        DispatchablePtr object;
+        ASSERT_EQ(session_->get_Display(object), S_OK);
+        auto capture = std::dynamic_pointer_cast<CRCPBitmap>(object);
+        ASSERT_TRUE(capture);
+        const auto shows_player = [&] {
+            return testing::ShowsFrame(capture->Render(), sim_->Frame());
+        };
+        // Monitoring fetches the picture the display already shows.
+        ASSERT_EQ(session_->put_MonitorDisplay(true), S_OK);
+        ASSERT_TRUE(PumpUntil(shows_player));
+        const Bitmap before = capture->Render();
+        sim_->Control("key " + sim_->address() + " CK_VOLUME_UP");
+        ASSERT_TRUE(PumpUntil([&] { return capture->Render() != before && shows_player(); }));
+        TearDown();
+        sim_.reset();
+    }
+}
+
+TEST_F(SessionTest, TextDisplaysHaveNoCapture)
+{
+    for (const char* type : {"LCD", "String"}) {
+        SCOPED_TRACE(type);
+        Open({"--display", type});
+        DispatchablePtr object;
+        EXPECT_EQ(session_->get_Display(object), E_NOTIMPL);
+        TearDown();
+        sim_.reset();
+    }
 }
 
 TEST_F(SessionTest, UpgradeReportsProgressDisconnectsTheServerAndReboots)

@@ -1,0 +1,262 @@
+#include "display/velk_display.h"
+
+#include <cstdlib>
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QSysInfo>
+
+#include "automation/automation_client.h"
+#include "platform/ascii.h"
+#include "platform/error_info.h"
+
+namespace velk {
+
+namespace {
+
+constexpr std::string_view kClipboard = "clipboard";
+
+HRESULT Member(const DispatchablePtr& object, std::string_view name, MemberKind kind,
+               std::vector<Variant> args, Variant& result)
+{
+    const MemberDesc* member = object->Table().Find(name, kind);
+    if (!member)
+        return DISP_E_UNKNOWNNAME;
+    return object->Invoke(member->dispid, kind, args, result);
+}
+
+HRESULT GetObject(const DispatchablePtr& object, std::string_view name, DispatchablePtr& out,
+                  std::vector<Variant> args = {}, MemberKind kind = MemberKind::PropertyGet)
+{
+    Variant result;
+    HRESULT hr = Member(object, name, kind, std::move(args), result);
+    if (FAILED(hr))
+        return hr;
+    UnknownPtr unknown;
+    hr = result.ToObject(unknown);
+    if (FAILED(hr))
+        return hr;
+    out = std::dynamic_pointer_cast<IDispatchable>(unknown);
+    return out ? S_OK : E_NOINTERFACE;
+}
+
+HRESULT Put(const DispatchablePtr& object, std::string_view name, Variant value)
+{
+    Variant ignored;
+    return Member(object, name, MemberKind::PropertyPut, {std::move(value)}, ignored);
+}
+
+// COLORREF 0x00BBGGRR, as the capture takes colours.
+std::uint32_t ColorrefOf(const QColor& color)
+{
+    return static_cast<std::uint32_t>(color.blue()) << 16 |
+           static_cast<std::uint32_t>(color.green()) << 8 | static_cast<std::uint32_t>(color.red());
+}
+
+} // namespace
+
+CVelkDisplay::CVelkDisplay(QWidget* parent) : QWidget(parent)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+CVelkDisplay::~CVelkDisplay()
+{
+    // No picture may be queued to the widget once it goes.
+    if (client_)
+        client_->CloseEvents();
+    Disconnect();
+}
+
+HRESULT CVelkDisplay::setServer(const QString& server)
+{
+    server_ = server;
+    HRESULT hr = ConnectToServer();
+    if (SUCCEEDED(hr))
+        hr = ConnectToPlayer();
+    update();
+    return hr;
+}
+
+HRESULT CVelkDisplay::setDeviceUDN(const QString& udn)
+{
+    udn_ = udn;
+    HRESULT hr = client_ ? S_OK : ConnectToServer();
+    if (SUCCEEDED(hr))
+        hr = ConnectToPlayer();
+    update();
+    return hr;
+}
+
+HRESULT CVelkDisplay::ConnectToServer()
+{
+    Disconnect();
+    if (client_)
+        client_->CloseEvents();
+    client_.reset();
+    SetReadyState(ReadyStateLoading);
+    QString host = server_.isEmpty() ? QStringLiteral("127.0.0.1") : server_;
+    quint16 port = kDefaultPort;
+    if (const int colon = host.lastIndexOf(':'); colon > 0 && !host.contains(']')) {
+        bool ok = false;
+        port = host.mid(colon + 1).toUShort(&ok);
+        if (!ok || port == 0)
+            return ReportError(E_INVALIDARG, "\"" + server_.toStdString() + "\" names no port.");
+        host.truncate(colon);
+    }
+    const char* token = std::getenv("VELK_TOKEN");
+    std::shared_ptr<AutomationClient> client;
+    HRESULT hr = AutomationClient::Connect(host.toStdString(), port, token ? token : "", client);
+    if (FAILED(hr))
+        return hr;
+    hr = client->OpenEvents([this](const DispatchablePtr& source, const std::string& member,
+                                   const std::vector<Variant>& args) {
+        std::string png;
+        if (member != "OnDataChange" || args.size() != 1 || FAILED(args[0].ToString(png)))
+            return;
+        const QByteArray bytes = QByteArray::fromBase64(QByteArray::fromStdString(png));
+        const auto remote = std::dynamic_pointer_cast<CRemoteObject>(source);
+        QMetaObject::invokeMethod(
+            this, [this, from = remote ? remote->handle() : 0, bytes] { ShowPicture(from, bytes); },
+            Qt::QueuedConnection);
+    });
+    if (FAILED(hr))
+        return hr;
+    client_ = std::move(client);
+    SetReadyState(ReadyStateLoaded);
+    return S_OK;
+}
+
+HRESULT CVelkDisplay::ConnectToPlayer()
+{
+    Disconnect();
+    if (udn_.isEmpty() || !client_)
+        return S_OK;
+    SetReadyState(ReadyStateInteractive);
+    DispatchablePtr devices;
+    DispatchablePtr player;
+    DispatchablePtr session;
+    DispatchablePtr capture;
+    HRESULT hr = GetObject(client_->Root(), "VelkDevices", devices);
+    if (SUCCEEDED(hr))
+        hr = GetObject(devices, "Item", player, {Variant(udn_.toStdString())}, MemberKind::Method);
+    if (SUCCEEDED(hr))
+        hr = GetObject(player, "RCPSession", session);
+    if (SUCCEEDED(hr))
+        hr = Put(session, "MonitorDisplay", Variant::FromBool(true));
+    if (FAILED(hr))
+        return hr;
+    session_ = session;
+    hr = GetObject(session, "Display", capture);
+    if (FAILED(hr)) {
+        Disconnect();
+        return hr;
+    }
+    capture_ = capture;
+    PassColors();
+    hr = client_->Advise(capture_);
+    if (FAILED(hr)) {
+        Disconnect();
+        return hr;
+    }
+    SetReadyState(ReadyStateComplete);
+    return S_OK;
+}
+
+void CVelkDisplay::Disconnect()
+{
+    if (session_)
+        Put(session_, "MonitorDisplay", Variant::FromBool(false));
+    session_.reset();
+    capture_.reset();
+    picture_ = QImage();
+}
+
+void CVelkDisplay::ShowPicture(std::uint64_t from, const QByteArray& png)
+{
+    // Only the player shown now: not a picture still on its way from one let go.
+    const auto capture = std::dynamic_pointer_cast<CRemoteObject>(capture_);
+    if (!capture || from != capture->handle())
+        return;
+    QImage picture;
+    if (!picture.loadFromData(png, "PNG"))
+        return;
+    picture_ = std::move(picture);
+    update();
+    emit pictureChanged();
+}
+
+void CVelkDisplay::PassColors()
+{
+    if (!capture_)
+        return;
+    Put(capture_, "BackgroundColor", Variant(ColorrefOf(back_)));
+    Put(capture_, "ForegroundColor", Variant(ColorrefOf(fore_)));
+}
+
+void CVelkDisplay::setBackColor(const QColor& color)
+{
+    back_ = color;
+    PassColors();
+    update();
+}
+
+void CVelkDisplay::setForeColor(const QColor& color)
+{
+    fore_ = color;
+    PassColors();
+    update();
+}
+
+DispatchablePtr CVelkDisplay::DataServer() const
+{
+    return client_ ? client_->Root() : nullptr;
+}
+
+HRESULT CVelkDisplay::Copy(const QString& filename)
+{
+    if (picture_.isNull())
+        return ReportError(E_FAIL, "There is no picture of the player's display to copy.");
+    if (EqualsIgnoringCase(filename.toStdString(), kClipboard)) {
+        QGuiApplication::clipboard()->setImage(picture_);
+        return S_OK;
+    }
+    if (!picture_.save(filename, "BMP"))
+        return ReportError(STG_E_WRITEFAULT, "The picture could not be written to \"" +
+                                                 filename.toStdString() + "\".");
+    return S_OK;
+}
+
+QString CVelkDisplay::message() const
+{
+    if (udn_.isEmpty())
+        return tr("No device selected");
+    const QString server = server_.isEmpty() ? QSysInfo::machineHostName() : server_;
+    return tr("Failed to connect to device %1 on server %2.").arg(udn_, server);
+}
+
+void CVelkDisplay::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    if (!picture_.isNull()) {
+        painter.drawImage(rect(), picture_);
+        return;
+    }
+    painter.fillRect(rect(), back_);
+    // Connected: the first picture is on its way.
+    if (capture_)
+        return;
+    painter.setPen(fore_);
+    painter.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap, message());
+}
+
+void CVelkDisplay::SetReadyState(ReadyState state)
+{
+    if (state == ready_state_)
+        return;
+    ready_state_ = state;
+    emit readyStateChanged(state);
+}
+
+} // namespace velk
