@@ -13,14 +13,15 @@
 #include <utility>
 #include <vector>
 
-#include "platform/base64.h"
 #include "automation/event_source.h"
 #include "automation/http_server.h"
 #include "automation/json_document.h"
 #include "automation/json_value.h"
 #include "automation/request_origin.h"
 #include "platform/ascii.h"
+#include "platform/base64.h"
 #include "platform/error_info.h"
+#include "platform/hex.h"
 
 namespace velk {
 
@@ -104,12 +105,9 @@ std::optional<std::string> NewSessionId()
             return std::nullopt;
         got += static_cast<std::size_t>(n);
     }
-    static constexpr char kDigits[] = "0123456789abcdef";
     std::string id;
-    for (unsigned char byte : bytes) {
-        id += kDigits[byte >> 4];
-        id += kDigits[byte & 15];
-    }
+    for (unsigned char byte : bytes)
+        AppendHexByte(id, byte);
     return id;
 }
 

@@ -80,13 +80,6 @@ std::size_t Utf8SequenceLength(std::string_view text)
     return length;
 }
 
-void AppendHexByte(std::string& out, std::uint8_t value)
-{
-    static constexpr char kDigits[] = "0123456789abcdef";
-    out += kDigits[value >> 4];
-    out += kDigits[value & 0xF];
-}
-
 void AppendQuoted(std::string& out, std::string_view text)
 {
     out += '"';

@@ -2,8 +2,8 @@
 
 #include <utility>
 
-#include "platform/base64.h"
 #include "platform/ascii.h"
+#include "platform/base64.h"
 #include "platform/error_info.h"
 #include "platform/git.h"
 #include "platform/png_file.h"

@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <unistd.h>
 
-#include "platform/base64.h"
 #include "platform/apartment.h"
+#include "platform/base64.h"
 #include "platform/testdata/run_apartment_until.h"
 
 namespace velk {

@@ -3,6 +3,7 @@
 #include <langinfo.h>
 
 #include "platform/encoding.h"
+#include "platform/hex.h"
 #include "platform/reg_key.h"
 #include "platform/stream_fields.h"
 
@@ -26,10 +27,8 @@ bool IsHostName(std::string_view host)
 
 std::string PercentEncoded(std::string_view text)
 {
-    static constexpr char kHex[] = "0123456789ABCDEF";
     std::string encoded;
     for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
         const bool unreserved = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
                                 (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' ||
                                 c == '~';
@@ -37,8 +36,7 @@ std::string PercentEncoded(std::string_view text)
             encoded += c;
         } else {
             encoded += '%';
-            encoded += kHex[byte >> 4];
-            encoded += kHex[byte & 0x0F];
+            AppendHexByte(encoded, static_cast<std::uint8_t>(c), HexCase::Upper);
         }
     }
     return encoded;

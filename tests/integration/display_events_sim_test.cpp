@@ -8,9 +8,9 @@
 
 #include "automation/automation_client.h"
 #include "automation/automation_server.h"
-#include "platform/base64.h"
 #include "automation/testdata/automation_fixture.h"
 #include "platform/apartment.h"
+#include "platform/base64.h"
 #include "platform/png_file.h"
 #include "rcp/rcp_bitmap.h"
 #include "rcp/rcp_session.h"

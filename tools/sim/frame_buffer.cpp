@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "platform/hex.h"
+
 namespace velk::sim {
 namespace {
 
@@ -132,14 +134,11 @@ std::vector<std::uint8_t> FrameBuffer::ColumnBytes() const
 
 std::string FrameBuffer::ColumnHex() const
 {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
     const auto bytes = ColumnBytes();
     std::string hex;
     hex.reserve(bytes.size() * 2);
-    for (const auto byte : bytes) {
-        hex.push_back(kDigits[byte >> 4]);
-        hex.push_back(kDigits[byte & 0x0F]);
-    }
+    for (const auto byte : bytes)
+        AppendHexByte(hex, byte, HexCase::Upper);
     return hex;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "platform/hex.h"
 #include "tools/sim/rcp_commands.h"
 #include "tools/sim/text_util.h"
 
@@ -155,13 +156,10 @@ void RcpSession::Lines(std::string_view word, const std::vector<std::string>& li
 
 void RcpSession::DataBytes(std::string_view word, const std::vector<std::uint8_t>& bytes)
 {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
     std::string hex;
     hex.reserve(bytes.size() * 2);
-    for (const auto byte : bytes) {
-        hex.push_back(kDigits[byte >> 4]);
-        hex.push_back(kDigits[byte & 0x0F]);
-    }
+    for (const auto byte : bytes)
+        AppendHexByte(hex, byte, HexCase::Upper);
     // The header line and the data line form one answer: nothing may come between them.
     connection_.Send(std::string(word) + ": data bytes: " + std::to_string(bytes.size()) + "\r\n" +
                      hex + "\r\n");
