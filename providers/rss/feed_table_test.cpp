@@ -218,8 +218,9 @@ TEST_F(FeedsTest, DownloaderKeepsEveryFeedFetchedAndReportsAFailureOnce)
         reports.push_back(message);
     });
     downloader.Start();
+    // The copy is kept first, its time written to the registry after it.
     ASSERT_TRUE(WaitFor([&] { return table_.Find(a) && table_.Find(a)->Current().document; }));
-    EXPECT_EQ(LastDownloaded(a).size(), 8u);
+    EXPECT_TRUE(WaitFor([&] { return LastDownloaded(a).size() == 8u; }));
 
     // A feed added while it runs is found through the registry's change notification.
     server_.Serve("/b", {200, "text/xml", RssFeed({"b1"})});
