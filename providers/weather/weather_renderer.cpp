@@ -153,10 +153,12 @@ HRESULT CRSSParser::get_Password(std::string&)
 HRESULT CRSSParser::Initialize(std::string_view, std::string_view bstrDeviceType)
 {
     model_ = std::string(bstrDeviceType);
-    if (EqualsIgnoringCase(model_, "KD-10"))
+    // The model's room for items decides: none where weather is not shown, the three items
+    // that fit where there is less room than the default.
+    const int room = MaxWeightedItems(model_);
+    if (room == 0)
         return E_FAIL;
-    if (EqualsIgnoringCase(model_, "KD-20") || EqualsIgnoringCase(model_, "KD-21") ||
-        EqualsIgnoringCase(model_, "KD-30"))
+    if (room < WeightedItemCount(kDefaultWeatherItems))
         settings_.items = kItemPressure | kItemTemperature | kItemWindSpeed;
     else if (EqualsIgnoringCase(model_, "KD-40"))
         settings_.items = kDefaultWeatherItems;
