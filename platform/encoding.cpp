@@ -179,6 +179,16 @@ std::string Utf16ToUtf8(std::u16string_view text)
     return out;
 }
 
+std::string_view Utf8Prefix(std::string_view text, std::size_t max_bytes)
+{
+    if (text.size() <= max_bytes)
+        return text;
+    std::size_t cut = max_bytes;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+        --cut;
+    return text.substr(0, cut);
+}
+
 std::string ToValidUtf8(std::string_view text)
 {
     std::string out;

@@ -14,6 +14,9 @@ std::string Utf16ToUtf8(std::u16string_view text);
 // The text with every invalid UTF-8 sequence replaced by U+FFFD (valid text comes back as is).
 std::string ToValidUtf8(std::string_view text);
 
+// At most max_bytes of the text, never ending in the middle of a UTF-8 sequence.
+std::string_view Utf8Prefix(std::string_view text, std::size_t max_bytes);
+
 // The configured ANSI code page: HKLM SOFTWARE\Velk\DataServer "AnsiCodePage", a code page
 // name ("WINDOWS-1252") or number (1252), read once; "WINDOWS-1252" when unset or unknown.
 std::string AnsiCodePage();

@@ -43,6 +43,24 @@ TEST(Encoding, MalformedInputBecomesReplacementCharacter)
     EXPECT_EQ(ToValidUtf8("caf\xC3\xA9 \xEF\xBF\xBD"), "caf\xC3\xA9 \xEF\xBF\xBD");
 }
 
+TEST(Encoding, PrefixesNeverEndInsideACharacter)
+{
+    const struct {
+        std::string_view text;
+        std::size_t max;
+        std::string_view prefix;
+    } cases[] = {
+        {"abc", 5, "abc"},
+        {"abc", 2, "ab"},
+        {"a\xC3\xA9z", 2, "a"},         // é is two bytes: not cut in half
+        {"a\xC3\xA9z", 3, "a\xC3\xA9"},
+        {"\xE2\x82\xAC", 2, ""},        // € is three bytes
+        {"", 0, ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Utf8Prefix(c.text, c.max), c.prefix) << c.text << " / " << c.max;
+}
+
 TEST(Encoding, AnsiConversionReplacesWhatTheCodePageLacks)
 {
     struct Case {

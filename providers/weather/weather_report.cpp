@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "platform/ascii.h"
+#include "platform/encoding.h"
 #include "providers/rss/feed_text.h"
 
 namespace velk {
@@ -14,15 +15,7 @@ namespace {
 
 std::string Trimmed(std::string_view text)
 {
-    std::string line = DisplayLine(text);
-    if (line.size() > WeatherReport::kMaxTextChars) {
-        std::size_t cut = WeatherReport::kMaxTextChars;
-        // Never in the middle of a UTF-8 sequence.
-        while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80)
-            --cut;
-        line.resize(cut);
-    }
-    return line;
+    return std::string(Utf8Prefix(DisplayLine(text), WeatherReport::kMaxTextChars));
 }
 
 std::string Text(IXMLDOMNode& from, const std::string& path)
