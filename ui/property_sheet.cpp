@@ -9,6 +9,19 @@
 
 namespace velk {
 
+namespace {
+
+// Page indices after pages moved: those from `from` on move by `by`.
+std::set<int> Renumbered(const std::set<int>& indices, int from, int by)
+{
+    std::set<int> moved;
+    for (int index : indices)
+        moved.insert(index >= from ? index + by : index);
+    return moved;
+}
+
+} // namespace
+
 PropertySheet::PropertySheet(const QString& caption, QWidget* parent)
     : SheetHost(parent), tabs_(new QTabBar(this)), ok_(new QPushButton(tr("OK"), this)),
       cancel_(new QPushButton(tr("Cancel"), this)), apply_(new QPushButton(tr("&Apply"), this))
@@ -92,8 +105,19 @@ QAbstractButton* PropertySheet::Button(int button) const
 void PropertySheet::PageAdded(int index)
 {
     const QSignalBlocker quiet(tabs_);
-    tabs_->addTab(QString::fromStdString(pages().record(index).title));
+    tabs_->insertTab(index, QString::fromStdString(pages().record(index).title));
     tabs_->setCurrentIndex(CurrentIndex());
+    changed_ = Renumbered(changed_, index, 1);
+}
+
+void PropertySheet::PageRemoved(int index)
+{
+    const QSignalBlocker quiet(tabs_);
+    tabs_->removeTab(index);
+    tabs_->setCurrentIndex(CurrentIndex());
+    changed_.erase(index);
+    changed_ = Renumbered(changed_, index, -1);
+    apply_->setEnabled(!changed_.empty());
 }
 
 void PropertySheet::PageShown(int index)

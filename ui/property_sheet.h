@@ -31,6 +31,7 @@ public:
 protected:
     QAbstractButton* Button(int button) const override;
     void PageAdded(int index) override;
+    void PageRemoved(int index) override;
     void PageShown(int index) override;
 
 private:

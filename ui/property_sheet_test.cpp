@@ -352,6 +352,44 @@ private slots:
         QVERIFY(!add(test::MakeTestPage(late)));
     }
 
+    // Tabs and changes follow the pages they belong to when pages are put before them or taken out.
+    void PagesInsertedAndRemovedKeepTabsAndChanges()
+    {
+        PropertySheet sheet("sheet");
+        PageSet pages;
+        pages.Add(sheet);
+        pages.Add(sheet);
+        sheet.open();
+        SelectTab(sheet, 1);
+        QTabBar* tabs = sheet.findChild<QTabBar*>();
+        QPushButton* apply = ButtonOf(sheet, "apply");
+        sheet.Changed(*pages[1].page);
+
+        QVERIFY(sheet.InsertPage(1, test::MakeTestPage(
+            std::make_shared<test::PageOwner>("I", pages[0].log))));
+        QCOMPARE(tabs->tabText(1), QString("I"));
+        QCOMPARE(sheet.CurrentIndex(), 2);
+        QCOMPARE(tabs->currentIndex(), 2);
+        QCOMPARE(sheet.IndexOf(*pages[1].page), 2);
+
+        // B's change stays B's: taking out the page before it leaves Apply on.
+        QVERIFY(sheet.RemovePage(1));
+        QCOMPARE(tabs->count(), 2);
+        QCOMPARE(sheet.CurrentIndex(), 1);
+        QVERIFY(apply->isEnabled());
+        sheet.Unchanged(*pages[1].page);
+        QVERIFY(!apply->isEnabled());
+
+        // A built page taken out is destroyed; a changed one takes its change with it.
+        SelectTab(sheet, 0);
+        sheet.Changed(*pages[1].page);
+        pages.Take();
+        QVERIFY(sheet.RemovePage(1));
+        QCOMPARE(pages.Take(), (QStringList{"B.Destroy", "B.~"}));
+        QVERIFY(!apply->isEnabled());
+        QVERIFY(!sheet.RemovePage(0));
+    }
+
     void PagesWithoutObjectAcceptEverything()
     {
         PropertySheet sheet("sheet");

@@ -62,6 +62,13 @@ public:
     virtual bool PressButton(int button) = 0;
     // Appends a page, also while the sheet runs; false when the sheet cannot take it.
     virtual bool AddPage(const HPROPSHEETPAGE& page) = 0;
+    // Puts a page at `index` (0 to the number of pages), also while the sheet runs; false when
+    // the sheet cannot take it there.
+    virtual bool InsertPage(int index, const HPROPSHEETPAGE& page) = 0;
+    // Takes out the page at `index` (destroying it when built); the page shown cannot go.
+    virtual bool RemovePage(int index) = 0;
+    // Where a page of this sheet is; -1 for none.
+    virtual int IndexOf(const CRenderedPropertyPage& page) const = 0;
     // The sheet's own window: the parent of the pages' message boxes.
     virtual QWidget* window() = 0;
 };

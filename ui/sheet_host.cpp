@@ -48,19 +48,37 @@ bool SheetHost::PressButton(int button)
 
 bool SheetHost::AddPage(const HPROPSHEETPAGE& page)
 {
-    if (!page || closed_)
+    return InsertPage(pages_.count(), page);
+}
+
+bool SheetHost::InsertPage(int index, const HPROPSHEETPAGE& page)
+{
+    if (!page || closed_ || index < 0 || index > pages_.count())
         return false;
     try {
         auto* widget = new QWidget;
-        stack_->addWidget(widget);
-        pages_.Add(page, widget);
+        stack_->insertWidget(index, widget);
+        pages_.Insert(index, page, widget);
     } catch (const std::exception& e) {
         qWarning("velk: cannot add page \"%s\": %s", page->title.c_str(), e.what());
         return false;
     }
-    PageAdded(pages_.count() - 1);
+    if (current_ >= index)
+        ++current_;
+    PageAdded(index);
     if (started_ && current_ < 0)
         Open();
+    return true;
+}
+
+bool SheetHost::RemovePage(int index)
+{
+    if (closed_ || index < 0 || index >= pages_.count() || index == current_)
+        return false;
+    pages_.Remove(index);
+    if (current_ > index)
+        --current_;
+    PageRemoved(index);
     return true;
 }
 

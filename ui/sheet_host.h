@@ -30,6 +30,9 @@ public:
     std::intptr_t QuerySiblings(std::intptr_t wParam, std::intptr_t lParam) override;
     bool PressButton(int button) override;
     bool AddPage(const HPROPSHEETPAGE& page) override;
+    bool InsertPage(int index, const HPROPSHEETPAGE& page) override;
+    bool RemovePage(int index) override;
+    int IndexOf(const CRenderedPropertyPage& page) const override { return pages_.IndexOf(page); }
     void CancelToClose() override;
     QWidget* window() override { return this; }
     using QWidget::window;
@@ -45,8 +48,10 @@ protected:
 
     // The host's button for a PSBTN_* value; null when it has none.
     virtual QAbstractButton* Button(int button) const = 0;
-    // A page was appended at `index`.
+    // A page was put at `index`; those after it moved up by one.
     virtual void PageAdded(int /*index*/) {}
+    // The page at `index` went; those after it moved down by one.
+    virtual void PageRemoved(int /*index*/) {}
     // Before PSN_SETACTIVE reaches the page at `index`.
     virtual void PreparePage(int /*index*/) {}
     // The page at `index` has become the current one.

@@ -29,13 +29,35 @@ SheetPages::~SheetPages()
 
 void SheetPages::Add(HPROPSHEETPAGE record, QWidget* widget)
 {
-    pages_.push_back(Page{std::move(record), widget, nullptr, false});
+    Insert(count(), std::move(record), widget);
+}
+
+void SheetPages::Insert(int index, HPROPSHEETPAGE record, QWidget* widget)
+{
+    pages_.insert(pages_.begin() + index,
+                  std::make_unique<Page>(Page{std::move(record), widget, nullptr, false}));
+}
+
+void SheetPages::Remove(int index)
+{
+    std::unique_ptr<Page> page = std::move(pages_.at(index));
+    pages_.erase(pages_.begin() + index);
+    DestroyPage(*page);
+}
+
+void SheetPages::DestroyPage(Page& page)
+{
+    if (page.object) {
+        Guarded(*page.record, "OnDestroy", [&] { page.object->OnDestroy(); });
+        page.object.reset();
+    }
+    delete page.widget.data();
 }
 
 int SheetPages::IndexOf(const CRenderedPropertyPage& page) const
 {
     for (int i = 0; i < count(); ++i) {
-        if (pages_[i].object.get() == &page)
+        if (pages_[i]->object.get() == &page)
             return i;
     }
     return -1;
@@ -44,7 +66,7 @@ int SheetPages::IndexOf(const CRenderedPropertyPage& page) const
 int SheetPages::IndexOfTemplate(std::intptr_t template_id) const
 {
     for (int i = 0; i < count(); ++i) {
-        if (pages_[i].record->template_id == template_id)
+        if (pages_[i]->record->template_id == template_id)
             return i;
     }
     return -1;
@@ -52,15 +74,15 @@ int SheetPages::IndexOfTemplate(std::intptr_t template_id) const
 
 std::intptr_t SheetPages::Notify(int index, int code)
 {
-    if (destroyed() || index < 0 || index >= count() || !pages_[index].object)
+    if (destroyed() || index < 0 || index >= count() || !pages_[index]->object)
         return 0;
     Call call(*this);
-    return pages_[index].object->Notify(code);
+    return pages_[index]->object->Notify(code);
 }
 
 void SheetPages::Build(int index)
 {
-    Page& page = pages_[index];
+    Page& page = *pages_[index];
     if (page.built || destroyed())
         return;
     page.built = true;
@@ -118,7 +140,7 @@ int SheetPages::Move(int current, int target, int step, const Prepare& prepare)
 std::intptr_t SheetPages::QuerySiblings(std::intptr_t wParam, std::intptr_t lParam)
 {
     for (int i = 0; i < count() && !destroyed(); ++i) {
-        Page& page = pages_[i];
+        Page& page = *pages_[i];
         if (!page.object)
             continue;
         Call call(*this);
@@ -146,14 +168,8 @@ void SheetPages::DestroyNow()
 {
     destroyed_ = true;
     destroy_pending_ = false;
-    for (int i = 0; i < count(); ++i) {
-        Page& page = pages_[i];
-        if (page.object) {
-            Guarded(*page.record, "OnDestroy", [&] { page.object->OnDestroy(); });
-            page.object.reset();
-        }
-        delete page.widget.data();
-    }
+    for (auto& page : pages_)
+        DestroyPage(*page);
 }
 
 } // namespace velk

@@ -5,9 +5,9 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include <QPointer>
 #include <QWidget>
@@ -28,10 +28,14 @@ public:
 
     // `widget` belongs to the host's page stack; the page object is built on it when shown.
     void Add(HPROPSHEETPAGE record, QWidget* widget);
+    // The same, at `index` (0 to count()): the pages from there on move up by one.
+    void Insert(int index, HPROPSHEETPAGE record, QWidget* widget);
+    // The page at `index` gets OnDestroy when built and goes, with its widget.
+    void Remove(int index);
 
     int count() const { return static_cast<int>(pages_.size()); }
-    const PropSheetPage& record(int index) const { return *pages_.at(index).record; }
-    bool built(int index) const { return pages_.at(index).built; }
+    const PropSheetPage& record(int index) const { return *pages_.at(index)->record; }
+    bool built(int index) const { return pages_.at(index)->built; }
     // -1 when `page` is no page object of ours.
     int IndexOf(const CRenderedPropertyPage& page) const;
     // -1 when no page has that template id.
@@ -81,9 +85,11 @@ private:
     int FirstAccepting(int from, int step, const Prepare& prepare);
     void DestroyNow();
 
+    void DestroyPage(Page& page);
+
     IPropertySheet& sheet_;
-    // A deque keeps each Page where it is while a page's own call adds pages.
-    std::deque<Page> pages_;
+    // Each Page stays where it is while a page's own call adds or inserts pages.
+    std::vector<std::unique_ptr<Page>> pages_;
     int calls_ = 0;
     bool destroy_pending_ = false;
     bool destroyed_ = false;

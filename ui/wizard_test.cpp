@@ -309,6 +309,56 @@ private slots:
                  (QStringList{"A.WizNext", "A.KillActive", "Late.Init", "Late.SetActive"}));
     }
 
+    // What a page choosing among plug-ins does: on Next it replaces the pages it put after
+    // itself by those of its new choice, and the wizard goes on to the first of them.
+    void PagesInsertedAndRemovedWhileRunning()
+    {
+        Wizard wizard;
+        PageSet pages;
+        AddPages(wizard, pages, 2); // A, then the final page B
+        int inserted = 0;
+        int round = 0;
+        pages[0].action = [&](test::TestPage& page, const std::string& call) {
+            if (call != "WizNext")
+                return;
+            IPropertySheet& sheet = page.sheet();
+            const int at = sheet.IndexOf(page) + 1;
+            for (; inserted > 0; --inserted)
+                QVERIFY(sheet.RemovePage(at));
+            ++round;
+            for (const char* name : {"X", "Y"}) {
+                const std::string title = name + std::to_string(round);
+                QVERIFY(sheet.InsertPage(at + inserted, test::MakeTestPage(
+                    std::make_shared<test::PageOwner>(title, pages[0].log), 500 + inserted)));
+                ++inserted;
+            }
+        };
+        wizard.open();
+        pages.Take();
+
+        Click(wizard, "next");
+        QCOMPARE(wizard.windowTitle(), QString("X1"));
+        Click(wizard, "next");
+        QCOMPARE(wizard.windowTitle(), QString("Y1"));
+        Click(wizard, "back");
+        Click(wizard, "back");
+        QCOMPARE(wizard.CurrentIndex(), 0);
+        pages.Take();
+        Click(wizard, "next");
+        // The first choice's built pages were destroyed; the second's come in their place.
+        QCOMPARE(pages.Take(), (QStringList{"A.WizNext", "X1.Destroy", "X1.~", "Y1.Destroy", "Y1.~",
+                                            "A.KillActive", "X2.Init", "X2.SetActive"}));
+        QCOMPARE(wizard.windowTitle(), QString("X2"));
+        Click(wizard, "next");
+        Click(wizard, "next");
+        QCOMPARE(wizard.windowTitle(), QString("B"));
+        QCOMPARE(ButtonState(wizard), QString("+back -next +finish"));
+        // The page shown cannot be taken out; places outside the pages are refused.
+        QVERIFY(!wizard.RemovePage(wizard.CurrentIndex()));
+        QVERIFY(!wizard.InsertPage(9, test::MakeTestPage(
+            std::make_shared<test::PageOwner>("Z", pages[0].log), 900)));
+    }
+
     void EmptyPageIsPassedThrough()
     {
         Wizard wizard;
