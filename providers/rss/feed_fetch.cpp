@@ -4,6 +4,7 @@
 #include <cinttypes>
 #include <cstdio>
 
+#include "platform/file_time.h"
 #include "platform/http_get.h"
 #include "platform/reg_key.h"
 #include "providers/rss/feed_schedule.h"
@@ -14,11 +15,6 @@ namespace velk {
 namespace {
 
 constexpr long kHttpOk = 200;
-constexpr const char* kFlagsValue = "Flags";
-constexpr const char* kLastDownloadedValue = "Last Downloaded";
-constexpr DWORD kFlagsDownloaded = 1;
-// 100-nanosecond intervals between 1 January 1601 and 1 January 1970 (UTC).
-constexpr std::uint64_t kFileTimeEpochOffset = 116444736000000000ULL;
 
 FetchOutcome Failure(const std::string& url, const std::string& reason, HRESULT code)
 {
@@ -29,17 +25,6 @@ FetchOutcome Failure(const std::string& url, const std::string& reason, HRESULT 
     return {std::nullopt, std::move(message), code};
 }
 
-std::vector<std::uint8_t> FileTimeNow()
-{
-    const auto since_1970 = std::chrono::duration_cast<std::chrono::nanoseconds>(
-        std::chrono::system_clock::now().time_since_epoch());
-    const std::uint64_t ticks = kFileTimeEpochOffset + static_cast<std::uint64_t>(since_1970.count() / 100);
-    std::vector<std::uint8_t> bytes(8);
-    for (std::size_t i = 0; i < bytes.size(); ++i)
-        bytes[i] = static_cast<std::uint8_t>(ticks >> (8 * i));
-    return bytes;
-}
-
 void NoteDownload(const FeedRecord& record)
 {
     RegKey key;
@@ -47,8 +32,9 @@ void NoteDownload(const FeedRecord& record)
                         std::string(FeedTable::kFeedsKey) + "\\" + record.key_name(),
                         RegAccess::All)))
         return;
-    key.SetDWORDValue(kFlagsValue, kFlagsDownloaded);
-    key.SetBinaryValue(kLastDownloadedValue, FileTimeNow());
+    key.SetDWORDValue(FeedTable::kFlagsValue, FeedTable::kFlagsStored);
+    key.SetBinaryValue(FeedTable::kLastDownloadedValue,
+                       FileTimeBytes(std::chrono::system_clock::now()));
 }
 
 // A copy that does not tell its age cannot be older than the one held.

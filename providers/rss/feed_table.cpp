@@ -8,10 +8,6 @@ namespace velk {
 
 namespace {
 
-constexpr const char* kParserValue = "Parser";
-constexpr const char* kParserConfigValue = "RSSParserConfig";
-constexpr const char* kFlagsValue = "Flags";
-
 // The renderer of a feed, loaded from its state; none when its class cannot be created.
 std::shared_ptr<IRSSRenderer> CreateRenderer(const std::optional<Guid>& parser,
                                              const std::vector<std::uint8_t>& config)
@@ -41,12 +37,12 @@ std::optional<FeedKey> ReadFeedKey(const RegKey& feeds, const std::string& name)
     FeedKey feed;
     feed.guid = *guid;
     feed.name = name;
-    key.QueryDWORDValue(kFlagsValue, feed.flags);
+    key.QueryDWORDValue(FeedTable::kFlagsValue, feed.flags);
     std::string parser;
-    if (SUCCEEDED(key.QueryStringValue(kParserValue, parser)))
+    if (SUCCEEDED(key.QueryStringValue(FeedTable::kParserValue, parser)))
         feed.parser = Guid::Parse(parser);
     // The renderer's state is written last: a feed without it is still being written.
-    if (FAILED(key.QueryBinaryValue(kParserConfigValue, feed.config)))
+    if (FAILED(key.QueryBinaryValue(FeedTable::kParserConfigValue, feed.config)))
         return std::nullopt;
     return feed;
 }

@@ -16,6 +16,13 @@ namespace velk {
 class FeedTable {
 public:
     static constexpr const char* kFeedsKey = "SOFTWARE\\Velk\\DataServer\\RSS Feeds";
+    // The values of a feed's subkey; its default value is the title.
+    static constexpr const char* kParserValue = "Parser";
+    static constexpr const char* kParserConfigValue = "RSSParserConfig";
+    static constexpr const char* kFlagsValue = "Flags";
+    static constexpr const char* kLastDownloadedValue = "Last Downloaded";
+    // "Flags" of a feed stored or downloaded.
+    static constexpr std::uint32_t kFlagsStored = 1;
     // A feed whose "Flags" hold this is deleted at the next reread.
     static constexpr std::uint32_t kFlagsDeleted = 0xFFFFFFFF;
 

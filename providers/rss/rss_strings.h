@@ -7,5 +7,7 @@ namespace velk {
 inline constexpr const char* kRssCaption = "Velk RSS/Atom Newsfeed";
 // The add-feed wizard's caption and its pages' header title.
 inline constexpr const char* kRssWizardTitle = "RSS/Atom Newsfeed Wizard";
+// Asked for by the title page and a feed's sheet.
+inline constexpr const char* kTitleMissing = "You must provide a title for the news feed";
 
 } // namespace velk

@@ -1,6 +1,7 @@
 #include "providers/rss/velk_rss_server.h"
 
 #include "platform/git.h"
+#include "providers/common/companion_module.h"
 #include "platform/xml_dom_node.h"
 #include "providers/common/player_text.h"
 
@@ -13,6 +14,9 @@ constexpr const char* kDownloading = "Downloading headlines...";
 constexpr const char* kNoFeeds = "No Feeds setup. Please configure the Velk Data Server!";
 constexpr const char* kAtomItems = "//atom:feed//atom:entry";
 constexpr const char* kRssItems = "//rss/channel/item";
+
+// An address inside this module, by which its companion is found.
+void ModuleAnchor() {}
 
 } // namespace
 
@@ -97,9 +101,29 @@ HRESULT CVelkRSSServer::Terminate()
     return S_OK;
 }
 
-HRESULT CVelkRSSServer::Configure(const AddPropSheetPageFn&, std::string_view, std::string_view)
+HRESULT CVelkRSSServer::Configure(const AddPropSheetPageFn& lpfnAddPage,
+                                  std::string_view bstrDeviceUDN, std::string_view bstrDeviceModel)
 {
-    return E_NOTIMPL;
+    configured_udn_ = std::string(bstrDeviceUDN);
+    configured_model_ = std::string(bstrDeviceModel);
+    auto self = std::static_pointer_cast<CVelkRSSServer>(shared_from_this());
+    return CompanionModule::AddPages(lpfnAddPage, reinterpret_cast<const void*>(&ModuleAnchor),
+                                     std::static_pointer_cast<IVelkDataObject>(self));
+}
+
+std::vector<std::string> CVelkRSSServer::PlayerFeeds() const
+{
+    auto state = device_states_.find(configured_udn_);
+    return state == device_states_.end() ? std::vector<std::string>{} : state->second.feeds;
+}
+
+void CVelkRSSServer::SetPlayerFeeds(std::vector<std::string> feeds)
+{
+    RssDeviceState& state = device_states_[configured_udn_];
+    state.feeds = std::move(feeds);
+    state.position.reset();
+    state.current.reset();
+    state.item = -1;
 }
 
 HRESULT CVelkRSSServer::SaveObjectState(IStream&)

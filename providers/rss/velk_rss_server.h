@@ -12,6 +12,7 @@
 #include "providers/rss/feed_downloader.h"
 #include "providers/rss/feed_table.h"
 #include "providers/rss/rss_device_state.h"
+#include "providers/rss/rss_feed_list_settings.h"
 #include "velk/velk_data_object.h"
 
 namespace velk {
@@ -22,6 +23,7 @@ constexpr Guid CLSID_VelkRSSServer{
 
 class CVelkRSSServer : public DispatchImpl<CVelkRSSServer, IVelkDataObject>,
                        public IConfigureVelkDataObject,
+                       public IRssFeedListSettings,
                        public CDataProvider {
 public:
     static constexpr std::uint32_t kPollIntervalMs = 7000;
@@ -39,7 +41,7 @@ public:
     HRESULT Run() override;
     HRESULT Terminate() override;
 
-    // The feed-list page is not there yet: E_NOTIMPL.
+    // The "RSS/Atom News Feeds" page, from the companion module, for the player.
     HRESULT Configure(const AddPropSheetPageFn& lpfnAddPage, std::string_view bstrDeviceUDN,
                       std::string_view bstrDeviceModel) override;
     HRESULT SaveObjectState(IStream& stream) override;
@@ -47,6 +49,11 @@ public:
     HRESULT LoadObjectState(IStream& stream) override;
     HRESULT SaveDeviceState(IStream& stream, const std::shared_ptr<IVelkDevice>& iDevice) override;
     HRESULT LoadDeviceState(IStream& stream, const std::shared_ptr<IVelkDevice>& iDevice) override;
+
+    std::string ConfiguredPlayer() const override { return configured_udn_; }
+    std::string ConfiguredModel() const override { return configured_model_; }
+    std::vector<std::string> PlayerFeeds() const override;
+    void SetPlayerFeeds(std::vector<std::string> feeds) override;
 
 protected:
     bool HasDeviceState(const std::string& udn) const override;
@@ -61,6 +68,8 @@ private:
     FeedDownloader downloader_;
     std::map<std::string, RssDeviceState> device_states_; // by player UDN, exact
     std::atomic<std::uint32_t> host_cookie_ = 0;
+    std::string configured_udn_;
+    std::string configured_model_;
 };
 
 } // namespace velk
