@@ -30,23 +30,9 @@ namespace {
 
 using test::ButtonOf;
 using test::Click;
+using test::Picture;
 using test::TypeInto;
-
-// Runs action on the next modal window of type T once it shows (the caller then opens it).
-template <class T> void WhenShown(std::function<void(T&)> action)
-{
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, action] {
-        auto* modal = qobject_cast<T*>(QApplication::activeModalWidget());
-        if (!modal)
-            return;
-        timer->stop();
-        timer->deleteLater();
-        action(*modal);
-    });
-    timer->start();
-}
+using test::WhenShown;
 
 QStringList Rows(QWidget& sheet)
 {
@@ -55,13 +41,6 @@ QStringList Rows(QWidget& sheet)
     for (int i = 0; i < list->topLevelItemCount(); ++i)
         rows << list->topLevelItem(i)->text(0) + " | " + list->topLevelItem(i)->text(1);
     return rows;
-}
-
-// With VELK_DOCS_DIR set, keeps the window as a picture there.
-void Picture(QWidget& window, const char* name)
-{
-    if (const char* docs = std::getenv("VELK_DOCS_DIR"))
-        window.grab().save(QString::fromUtf8(docs) + "/" + name + ".png");
 }
 
 void Select(QWidget& sheet, int row)

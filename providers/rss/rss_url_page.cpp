@@ -45,12 +45,20 @@ CRssUrlPage::CRssUrlPage(QWidget* window, IPropertySheet& sheet, const PropSheet
 
 std::intptr_t CRssUrlPage::OnInitDialog()
 {
+    QObject::connect(url_field_, &QLineEdit::textEdited, &connections_,
+                     [this] { sheet().Changed(*this); });
+    return 1;
+}
+
+std::intptr_t CRssUrlPage::OnSetActive()
+{
+    // A configured feed's field keeps what the user typed while other tabs are visited.
+    if (settings_ && !settings_->WizardMode() && url_field_->isModified())
+        return 1;
     std::string url;
     if (renderer_)
         renderer_->get_URL(url);
     url_field_->setText(QString::fromStdString(url));
-    QObject::connect(url_field_, &QLineEdit::textEdited, &connections_,
-                     [this] { sheet().Changed(*this); });
     return 1;
 }
 

@@ -29,6 +29,8 @@ public:
     CRssUrlPage(QWidget* window, IPropertySheet& sheet, const PropSheetPage& page);
 
     std::intptr_t OnInitDialog() override;
+    // The address may have changed since (the wizard's check takes a web page's feed link).
+    std::intptr_t OnSetActive() override;
     std::intptr_t OnKillActive() override;
     std::intptr_t OnApply() override;
     std::intptr_t OnWizardNext() override;

@@ -24,25 +24,8 @@ namespace {
 
 using test::ButtonOf;
 using test::Click;
-
-// Answers each message box with OK as it shows, keeping their texts.
-class MessageBoxAnswers {
-public:
-    MessageBoxAnswers()
-    {
-        QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                texts.push_back(box->text());
-                box->accept();
-            }
-        });
-        timer_.start(0);
-    }
-    QStringList texts;
-
-private:
-    QTimer timer_;
-};
+using test::MessageBoxAnswers;
+using test::Picture;
 
 void Check(QWidget& host, const char* name, bool checked)
 {
@@ -51,12 +34,6 @@ void Check(QWidget& host, const char* name, bool checked)
         qFatal("no check box %s", name);
     if (box->isChecked() != checked)
         QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(4, box->height() / 2));
-}
-
-void SaveScreenshot(QWidget& window, const char* name)
-{
-    if (const char* folder = std::getenv("VELK_DOCS_DIR"))
-        window.grab().save(QString(folder) + "/" + name + ".png");
 }
 
 } // namespace
@@ -110,7 +87,7 @@ private slots:
         units->setCurrentIndex(2);
         Check(wizard, "pressure", false);
         Check(wizard, "sunset", true);
-        SaveScreenshot(wizard, "weather-settings-wizard");
+        Picture(wizard, "weather-settings-wizard");
 
         Click(wizard, "next");
         QCOMPARE(wizard.CurrentIndex(), 1);
@@ -139,7 +116,7 @@ private slots:
         QCOMPARE(answers.texts, QStringList{"You must select a maximum of 4 data items. Both "
                                             "pressure and wind speed count as two items."});
         QCOMPARE(settings_->Settings().items, 35u);
-        SaveScreenshot(sheet, "weather-settings");
+        Picture(sheet, "weather-settings");
 
         // The temperature never counts.
         Check(sheet, "speed", false);

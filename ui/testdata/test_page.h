@@ -10,10 +10,15 @@
 #include <utility>
 #include <vector>
 
+#include <QApplication>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QStringList>
 #include <QTest>
+#include <QTimer>
+
+#include <cstdlib>
 
 #include "ui/rendered_property_page.h"
 
@@ -39,6 +44,51 @@ inline void TypeInto(QWidget& host, const char* field_name, const QString& text)
     field->selectAll();
     QTest::keyClick(field, Qt::Key_Backspace);
     QTest::keyClicks(field, text);
+}
+
+// Runs action on the next modal window of type T once it shows (the caller then opens it).
+template <class T> void WhenShown(std::function<void(T&)> action)
+{
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, action] {
+        auto* modal = qobject_cast<T*>(QApplication::activeModalWidget());
+        if (!modal)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        action(*modal);
+    });
+    timer->start();
+}
+
+// Answers each message box with its default button as it shows, keeping their texts.
+class MessageBoxAnswers {
+public:
+    explicit MessageBoxAnswers(QMessageBox::StandardButton answer = QMessageBox::NoButton)
+    {
+        QObject::connect(&timer_, &QTimer::timeout, &timer_, [this, answer] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                texts.push_back(box->text());
+                if (answer == QMessageBox::NoButton)
+                    box->accept();
+                else
+                    box->button(answer)->click();
+            }
+        });
+        timer_.start(0);
+    }
+    QStringList texts;
+
+private:
+    QTimer timer_;
+};
+
+// With VELK_DOCS_DIR set, keeps the window as a picture there.
+inline void Picture(QWidget& window, const char* name)
+{
+    if (const char* docs = std::getenv("VELK_DOCS_DIR"))
+        window.grab().save(QString::fromUtf8(docs) + "/" + name + ".png");
 }
 
 struct PageScript {
