@@ -127,6 +127,7 @@ std::string RunAddFeedWizard(QWidget* parent, const std::string& udn, const std:
     draft->udn = udn;
     draft->model = model;
     Wizard wizard(parent);
+    wizard.setMinimumSize(520, 360);
     wizard.AddPage(WizardPage<CAddFeedWizardStartPage>(draft, nullptr, true));
     wizard.AddPage(CAddFeedWizardParserPage::Record(draft));
     // The renderer's pages come in here, from the parser page.

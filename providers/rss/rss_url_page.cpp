@@ -1,11 +1,13 @@
 #include "providers/rss/rss_url_page.h"
 
+#include <QCompleter>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QVBoxLayout>
 
 #include "platform/url.h"
+#include "providers/rss/feed_entry.h"
 #include "providers/rss/rss_credentials_page.h"
 #include "providers/rss/renderer_page_record.h"
 #include "providers/rss/rss_strings.h"
@@ -34,6 +36,16 @@ CRssUrlPage::CRssUrlPage(QWidget* window, IPropertySheet& sheet, const PropSheet
     const bool wizard_page = settings_ && settings_->WizardMode();
     url_field_->setObjectName("url");
     url_field_->setMaxLength(static_cast<int>(kMaxUrlLength));
+    // The addresses of the feeds already there complete what is typed.
+    QStringList known;
+    for (const FeedEntry& feed : ReadFeedEntries({}, {})) {
+        if (!feed.url.empty())
+            known << QString::fromStdString(feed.url);
+    }
+    known.removeDuplicates();
+    auto* completer = new QCompleter(known, url_field_);
+    completer->setCaseSensitivity(Qt::CaseInsensitive);
+    url_field_->setCompleter(completer);
     auto* layout = new QVBoxLayout(window);
     // The wizard's header already asks for the address.
     auto* label = new QLabel(wizard_page ? QString("&URL:") : QString::fromUtf8(kSubtitle), window);
