@@ -30,6 +30,40 @@ inline std::filesystem::path ProgramFolder()
     return std::filesystem::read_symlink("/proc/self/exe").parent_path();
 }
 
+// A program (argv, the first element a path) run in the background with the test's environment
+// and its output dropped, until the object goes: then it is stopped with SIGTERM and waited for.
+class BackgroundProgram {
+public:
+    explicit BackgroundProgram(const std::vector<std::string>& argv)
+    {
+        std::vector<char*> args;
+        for (const auto& arg : argv)
+            args.push_back(const_cast<char*>(arg.c_str()));
+        args.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        if (posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), environ) != 0)
+            pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~BackgroundProgram()
+    {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    BackgroundProgram(const BackgroundProgram&) = delete;
+    BackgroundProgram& operator=(const BackgroundProgram&) = delete;
+
+    bool started() const { return pid_ > 0; }
+
+private:
+    pid_t pid_ = -1;
+};
+
 // Runs argv (the first element a path) with the test's environment and input on its standard
 // input (small enough for a pipe's buffer), and waits for it.
 inline ProgramResult RunProgram(const std::vector<std::string>& argv, const std::string& input = {})

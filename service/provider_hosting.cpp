@@ -14,27 +14,8 @@ namespace velk {
 
 namespace {
 
-constexpr std::string_view kUdnPrefix = "uuid:";
-constexpr std::string_view kParametersValue = "Parameters";
 // Hosts fetched per step of the host collection's enumerator.
 constexpr std::uint32_t kHostsPerFetch = 5;
-
-// A player's key under DataProviders: its UDN without "uuid:". None for a UDN that names no
-// single key (too short, or holding a key separator).
-std::optional<std::string> PlayerKey(std::string_view udn)
-{
-    if (udn.size() <= kUdnPrefix.size())
-        return std::nullopt;
-    std::string key(udn.substr(kUdnPrefix.size()));
-    if (key.find('\\') != std::string::npos)
-        return std::nullopt;
-    return key;
-}
-
-std::string DeviceKeyPath(std::string_view player_key)
-{
-    return std::string(ProviderHosting::kDataProvidersKey) + "\\" + std::string(player_key);
-}
 
 // The class ids a player key's "Classes" value lists (REG_SZ: one, REG_MULTI_SZ: up to the
 // first empty string), in order, repeats kept; strings that are no class id are skipped.
@@ -316,7 +297,7 @@ void ProviderHosting::Attach(const std::shared_ptr<CVelkDevice>& player, DWORD h
         return;
 
     std::shared_ptr<IStream> stream;
-    const std::string path = DeviceKeyPath(*key) + "\\" + entry->host->clsid().ToString();
+    const std::string path = PlayerKeyPath(*key) + "\\" + entry->host->clsid().ToString();
     if (SUCCEEDED(
             OpenRegStream(Hive::LocalMachine, path, kParametersValue, StreamMode::Read, stream))) {
         const auto host = entry->host;
@@ -343,7 +324,7 @@ void ProviderHosting::PlayerAdded(const std::shared_ptr<CVelkDevice>& player)
         return;
     const auto key = PlayerKey(udn);
     RegKey device;
-    if (!key || FAILED(device.Open(Hive::LocalMachine, DeviceKeyPath(*key))))
+    if (!key || FAILED(device.Open(Hive::LocalMachine, PlayerKeyPath(*key))))
         return;
     for (const auto& clsid : ListedClasses(device)) {
         if (const auto cookie = EnsureHost(clsid))
@@ -425,7 +406,7 @@ HRESULT ProviderHosting::Reload()
         if (FAILED(device.Open(providers, player_key)))
             continue;
         for (const auto& clsid : ListedClasses(device))
-            listed_by[clsid].insert(std::string(kUdnPrefix) + player_key);
+            listed_by[clsid].insert(UdnOfPlayerKey(player_key));
     }
 
     for (const auto& [clsid, cookie] : loaded) {

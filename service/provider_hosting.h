@@ -18,6 +18,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "platform/data_server_layout.h"
 #include "platform/event.h"
 #include "platform/guid.h"
 #include "velk/velk_data_object.h"
@@ -29,9 +30,8 @@ class CVelkDataHost;
 
 class ProviderHosting {
 public:
-    static constexpr std::string_view kDataProvidersKey =
-        "SOFTWARE\\Velk\\DataServer\\DataProviders";
-    static constexpr std::string_view kClassesValue = "Classes";
+    static constexpr std::string_view kDataProvidersKey = velk::kDataProvidersKey;
+    static constexpr std::string_view kClassesValue = velk::kClassesValue;
 
     // connected_player: the root object's connected player of a UDN, or none.
     using PlayerLookup = std::function<std::shared_ptr<CVelkDevice>(const std::string& udn)>;

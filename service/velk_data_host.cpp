@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "platform/class_registry.h"
+#include "platform/data_server_layout.h"
 #include "platform/error_info.h"
 #include "platform/git.h"
 #include "platform/reg_stream.h"
@@ -11,8 +12,6 @@ namespace velk {
 
 namespace {
 
-constexpr std::string_view kGlobalsKey = "SOFTWARE\\Velk\\DataServer\\Globals";
-constexpr std::string_view kParametersValue = "Parameters";
 
 } // namespace
 

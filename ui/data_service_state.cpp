@@ -7,10 +7,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <string>
 
 #include <QProcess>
 
+#include "automation/automation_client.h"
 #include "platform/reg_key.h"
 
 namespace velk {
@@ -37,20 +39,11 @@ bool UnitIsActive()
 
 bool EndpointAnswers()
 {
-    std::string address;
-    DWORD port = kDefaultPort;
-    RegKey key;
-    if (SUCCEEDED(key.Open(Hive::LocalMachine, kServiceKey))) {
-        key.QueryStringValue("AutomationAddress", address);
-        key.QueryDWORDValue("AutomationPort", port);
-    }
-    // An endpoint open on every address is reached on loopback.
-    if (address.empty() || address == "0.0.0.0")
-        address = "127.0.0.1";
+    const ServiceEndpoint endpoint = LocalServiceEndpoint();
     sockaddr_in target{};
     target.sin_family = AF_INET;
-    target.sin_port = htons(static_cast<std::uint16_t>(port));
-    if (port == 0 || port > 0xFFFF || inet_pton(AF_INET, address.c_str(), &target.sin_addr) != 1)
+    target.sin_port = htons(endpoint.port);
+    if (endpoint.port == 0 || inet_pton(AF_INET, endpoint.address.c_str(), &target.sin_addr) != 1)
         return false;
 
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
@@ -70,9 +63,46 @@ bool EndpointAnswers()
 
 } // namespace
 
+ServiceEndpoint LocalServiceEndpoint()
+{
+    std::string address;
+    DWORD port = kDefaultPort;
+    RegKey key;
+    if (SUCCEEDED(key.Open(Hive::LocalMachine, kServiceKey))) {
+        key.QueryStringValue("AutomationAddress", address);
+        key.QueryDWORDValue("AutomationPort", port);
+    }
+    if (address.empty() || address == "0.0.0.0")
+        address = "127.0.0.1";
+    return {address, port > 0xFFFF ? std::uint16_t{0} : static_cast<std::uint16_t>(port)};
+}
+
 bool IsDataServiceRunning()
 {
     return EndpointAnswers() || UnitIsActive();
+}
+
+} // namespace velk
+
+namespace velk {
+
+HRESULT AskDataServiceToReload()
+{
+    const ServiceEndpoint endpoint = LocalServiceEndpoint();
+    const char* token = std::getenv("VELK_TOKEN");
+    std::shared_ptr<AutomationClient> client;
+    HRESULT hr = AutomationClient::Connect(endpoint.address, endpoint.port, token ? token : "", client);
+    if (FAILED(hr))
+        return hr;
+    const DispatchablePtr root = client->Root();
+    for (const MemberDesc& member : root->Table().members()) {
+        if (member.name == "Reload") {
+            std::vector<Variant> args;
+            Variant result;
+            return root->Invoke(member.dispid, member.kind, args, result);
+        }
+    }
+    return DISP_E_MEMBERNOTFOUND;
 }
 
 } // namespace velk

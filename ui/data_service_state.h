@@ -4,8 +4,25 @@
 // for at most a few seconds; any thread.
 #pragma once
 
+#include <cstdint>
+#include <string>
+
+#include "platform/hresult.h"
+
 namespace velk {
 
+// Where a program on this machine reaches the service's automation endpoint: its address
+// (loopback for an endpoint open on every address) and port.
+struct ServiceEndpoint {
+    std::string address;
+    std::uint16_t port;
+};
+ServiceEndpoint LocalServiceEndpoint();
+
 bool IsDataServiceRunning();
+
+// Asks the running service to reread its providers' settings, through its automation endpoint
+// (with the token in $VELK_TOKEN when the endpoint wants one).
+HRESULT AskDataServiceToReload();
 
 } // namespace velk

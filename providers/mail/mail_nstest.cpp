@@ -4,10 +4,6 @@
 // text scrolled, and EXIT gives the display back.
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <chrono>
 #include <functional>
 #include <thread>
@@ -28,34 +24,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr auto kWait = std::chrono::seconds(30);
 constexpr const char* kMailServer = "{DC347D9C-CCC6-4F9A-AEF7-F69365E7F635}";
-
-// `velk` in the foreground, stopped with SIGTERM when the test ends.
-class VelkProcess {
-public:
-    VelkProcess()
-    {
-        const std::string program = (ProgramFolder() / "velk").string();
-        char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv, environ) != 0)
-            pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    ~VelkProcess()
-    {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    bool started() const { return pid_ > 0; }
-
-private:
-    pid_t pid_ = -1;
-};
 
 bool WaitFor(const std::function<bool()>& condition)
 {
@@ -137,7 +105,7 @@ TEST_F(MailEndToEndTest, TheRemoteBrowsesTheMailAndExitGivesTheDisplayBack)
     const std::vector<std::uint8_t> host_header = {3, 0, 2, 0, 0xE8, 0x03, 0, 0, 0, 0};
     ASSERT_EQ(device_state.SetBinaryValue("Parameters", host_header), S_OK);
 
-    VelkProcess velk;
+    BackgroundProgram velk({(ProgramFolder() / "velk").string()});
     ASSERT_TRUE(velk.started());
     // One account: its messages at once.
     ASSERT_TRUE(Sees(0, TextLine(0, "* Lunch on Friday"))) << "the player never showed the mail";
