@@ -15,6 +15,7 @@ namespace velk {
 namespace {
 
 constexpr const char* kWebProtocols = "http,https";
+constexpr const char* kUserAgent = "Velk/" VELK_VERSION " (Melodeck data service)";
 constexpr long kMaxRedirects = 10;
 constexpr std::uint32_t kConnectTimeoutMs = 15000;
 
@@ -133,6 +134,7 @@ HRESULT HttpGet(const HttpRequest& request, HttpResponse& response, std::string&
     set(CURLOPT_URL, url->canonical.c_str());
     set(CURLOPT_PROTOCOLS_STR, kWebProtocols);
     set(CURLOPT_REDIR_PROTOCOLS_STR, kWebProtocols);
+    set(CURLOPT_USERAGENT, kUserAgent);
     set(CURLOPT_FOLLOWLOCATION, 1L);
     set(CURLOPT_MAXREDIRS, kMaxRedirects);
     set(CURLOPT_NOSIGNAL, 1L);
@@ -176,6 +178,9 @@ HRESULT HttpGet(const HttpRequest& request, HttpResponse& response, std::string&
     curl_easy_getinfo(easy, CURLINFO_CONTENT_TYPE, &content_type);
     response.status = status;
     response.content_type = content_type ? content_type : "";
+    curl_header* expires = nullptr;
+    if (curl_easy_header(easy, "Expires", 0, CURLH_HEADER, -1, &expires) == CURLHE_OK && expires)
+        response.expires = expires->value;
     response.body = std::move(body.bytes);
     error.clear();
     return S_OK;

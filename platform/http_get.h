@@ -1,6 +1,7 @@
 // One HTTP GET, as the news-feed provider and its pages fetch feeds: http and https only (never
 // local files or other schemes, also not through a redirect), redirects followed, bounded in
-// time and in size. Blocks the calling thread; any thread.
+// time and in size, with a User-Agent that names Velk (some services ask callers to say who
+// they are). Blocks the calling thread; any thread.
 #pragma once
 
 #include <cstddef>
@@ -27,6 +28,7 @@ struct HttpRequest {
 struct HttpResponse {
     long status = 0;
     std::string content_type; // the Content-Type header as sent; empty when there is none
+    std::string expires;      // the Expires header as sent; empty when there is none
     std::string body;
 };
 

@@ -12,6 +12,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -23,6 +25,15 @@ struct ProgramResult {
     int status = -1;    // exit status, -1 when it did not exit normally
     std::string output; // stdout and stderr together
 };
+
+// A file's bytes; empty when it cannot be read.
+inline std::string ReadTextFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
 
 // The folder of the running test program: the other programs are built there too.
 inline std::filesystem::path ProgramFolder()

@@ -8,6 +8,7 @@
 #include "platform/http_get.h"
 #include "platform/reg_key.h"
 #include "providers/rss/feed_schedule.h"
+#include "providers/rss/feed_translator.h"
 #include "providers/rss/feed_table.h"
 
 namespace velk {
@@ -90,6 +91,15 @@ FetchOutcome FetchFeed(FeedRecord& record, const Event* cancel)
         return Failure(request.url, error, hr);
     if (response.status != kHttpOk)
         return Failure(request.url, "HTTP status " + std::to_string(response.status), E_FAIL);
+    // A source of its own format is read through its renderer.
+    if (auto* translator = dynamic_cast<IFeedTranslator*>(&renderer)) {
+        std::string rss;
+        std::string reason;
+        hr = translator->Translate(response, rss, reason);
+        if (FAILED(hr))
+            return Failure(request.url, reason, hr);
+        response.body = std::move(rss);
+    }
     std::unique_ptr<XmlDocument> parsed;
     hr = XmlDocument::Parse(response.body, parsed);
     if (FAILED(hr))

@@ -11,7 +11,11 @@ constexpr const char* kPage = "http://news.example/section/index.html?x=1";
 
 HttpResponse Answer(std::string content_type, std::string body, long status = 200)
 {
-    return {status, std::move(content_type), std::move(body)};
+    HttpResponse response;
+    response.status = status;
+    response.content_type = std::move(content_type);
+    response.body = std::move(body);
+    return response;
 }
 
 const std::string kRss2 = "<rss version=\"2.0\"><channel><title>Daily  News</title></channel></rss>";

@@ -1,4 +1,5 @@
-// The weather module (skyparse.so): the weather renderer, registered among the feed renderers.
+// The weather module (skyparse.so): the weather renderers (weather feeds, and the live
+// source), registered among the feed renderers.
 #include "platform/module.h"
 #include "providers/weather/weather_renderer.h"
 
@@ -11,6 +12,9 @@ std::span<const ModuleClass> Classes()
         {{CLSID_YahooWeatherRSSParser, "Yahoo Weather RSS Parser", "", "", {CATID_VelkRSSParsers}},
          [] { return UnknownPtr(std::static_pointer_cast<IRSSRenderer>(
                   std::make_shared<CRSSParser>())); }},
+        {{CLSID_OpenMeteoWeatherRenderer, "Open-Meteo Weather Renderer", "", "", {CATID_VelkRSSParsers}},
+         [] { return UnknownPtr(std::static_pointer_cast<IRSSRenderer>(
+                  std::make_shared<COpenMeteoRenderer>())); }},
     };
     return kClasses;
 }

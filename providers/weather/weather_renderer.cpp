@@ -3,6 +3,7 @@
 #include "automation/picture.h"
 #include "platform/ascii.h"
 #include "providers/common/companion_module.h"
+#include "providers/weather/open_meteo.h"
 #include "providers/weather/weather_icons.h"
 #include "providers/weather/weather_report.h"
 #include "providers/weather/weather_screens.h"
@@ -163,6 +164,19 @@ HRESULT CRSSParser::Initialize(std::string_view, std::string_view bstrDeviceType
     else if (EqualsIgnoringCase(model_, "KD-40"))
         settings_.items = kDefaultWeatherItems;
     return S_OK;
+}
+
+HRESULT COpenMeteoRenderer::get_URL(std::string& url)
+{
+    url = OpenMeteoUrl(ForecastServiceUrl(), Settings());
+    return S_OK;
+}
+
+HRESULT COpenMeteoRenderer::Translate(const HttpResponse& answer, std::string& rss,
+                                      std::string& reason)
+{
+    return TranslateOpenMeteo(answer.body, Settings(), answer.expires,
+                              std::chrono::system_clock::now(), rss, reason);
 }
 
 } // namespace velk

@@ -10,6 +10,7 @@
 #include "automation/dispatch.h"
 #include "providers/weather/weather_renderer_settings.h"
 #include "providers/weather/weather_settings.h"
+#include "providers/rss/feed_translator.h"
 #include "velk/rss_renderer.h"
 
 namespace velk {
@@ -49,6 +50,7 @@ public:
     void SetSettings(WeatherSettings settings) override { settings_ = std::move(settings); }
     const std::string& Model() const override { return model_; }
     bool WizardMode() const override { return wizard_mode_; }
+    bool LiveSource() const override { return false; }
 
 private:
     WeatherSettings settings_;
@@ -56,6 +58,19 @@ private:
     bool wizard_mode_ = false;
     // The screen each player is shown next: 1 the forecast, 0 the conditions.
     std::map<std::string, int> next_screen_;
+};
+
+// {B1C0D5E7-EA8B-427E-9CCA-D85F4EBA8B0F}
+constexpr Guid CLSID_OpenMeteoWeatherRenderer{
+    0xB1C0D5E7, 0xEA8B, 0x427E, {0x9C, 0xCA, 0xD8, 0x5F, 0x4E, 0xBA, 0x8B, 0x0F}};
+
+// The same two screens from a live weather service (open_meteo.h): the location is a place,
+// and each answer becomes the feed document the screens are drawn from.
+class COpenMeteoRenderer : public CRSSParser, public IFeedTranslator {
+public:
+    HRESULT get_URL(std::string& url) override;
+    bool LiveSource() const override { return true; }
+    HRESULT Translate(const HttpResponse& answer, std::string& rss, std::string& reason) override;
 };
 
 } // namespace velk

@@ -1,6 +1,7 @@
 // What the weather renderer's settings page reads and stores besides the renderer contract:
 // the settings themselves, the player model the renderer was initialised with (it decides how
-// many items fit), and whether the pages are shown in the add-feed wizard. GUI thread.
+// many items fit), whether the pages are shown in the add-feed wizard, and which source the
+// renderer reads. GUI thread.
 #pragma once
 
 #include <string>
@@ -16,6 +17,8 @@ public:
     virtual void SetSettings(WeatherSettings settings) = 0;
     virtual const std::string& Model() const = 0;
     virtual bool WizardMode() const = 0;
+    // The live source: the location is a place (a name looked up, or coordinates).
+    virtual bool LiveSource() const = 0;
 };
 
 } // namespace velk

@@ -15,6 +15,7 @@
 #include "platform/registry_test_fixture.h"
 #include "platform/stream_fields.h"
 #include "platform/xml_dom_node.h"
+#include "providers/weather/open_meteo.h"
 #include "providers/weather/testdata/weather_feed.h"
 #include "providers/weather/weather_report.h"
 #include "service/velk_device.h"
@@ -178,6 +179,148 @@ TEST_F(WeatherRendererTest, TheItemIsReadWhereTheFeedPutsIt)
     EXPECT_EQ(empty.city, "");
     EXPECT_EQ(empty.temperature, 0);
     EXPECT_TRUE(empty.forecasts.empty());
+}
+
+// The live source's recorded answer for Berlin, read as the screens read a weather feed.
+TEST_F(WeatherRendererTest, ALiveAnswerBecomesTheFeedTheScreensRead)
+{
+    const std::string answer = ReadTextFile(VELK_WEATHER_TESTDATA "/open_meteo_berlin.json");
+    const auto now = std::chrono::system_clock::from_time_t(1796911200); // 2026-12-10 14:00 UTC
+    const struct {
+        WeatherUnits units;
+        const char* speed_unit;
+        long chill;
+        long speed;
+        double visibility;
+        double pressure;
+    } cases[] = {
+        {WeatherUnits::Metric, "km/h", -1, 15, 840, 1012.3},
+        {WeatherUnits::Imperial, "mph", -1, 15, 522, 29.9},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.units));
+        std::string rss;
+        std::string reason;
+        ASSERT_EQ(TranslateOpenMeteo(answer, {"Berlin, Germany (52.5200, 13.4100)", c.units, 63}, "",
+                                     now, rss, reason), S_OK) << reason;
+        auto item = ItemOf(*renderer_, rss);
+        ASSERT_TRUE(item);
+        const WeatherReport r = ReadWeatherReport(*item);
+        EXPECT_EQ(r.city, "Berlin, Germany");
+        EXPECT_EQ(r.temperature, 3);
+        EXPECT_EQ(r.code, 11); // light rain: the showers picture
+        EXPECT_EQ(r.condition, "Light Rain");
+        EXPECT_EQ(r.speed_unit, c.speed_unit);
+        EXPECT_EQ(r.chill, c.chill);
+        EXPECT_EQ(r.direction, 231);
+        EXPECT_EQ(r.speed, c.speed); // the recorded answer's own unit
+        EXPECT_EQ(r.humidity, 87);
+        EXPECT_DOUBLE_EQ(r.visibility, c.visibility);
+        EXPECT_NEAR(r.pressure, c.pressure, 0.05);
+        EXPECT_EQ(r.sunrise, LocalTimeOfDay("8:05 am"));
+        EXPECT_EQ(r.sunset, LocalTimeOfDay("3:53 pm"));
+        ASSERT_EQ(r.forecasts.size(), 2u);
+        EXPECT_EQ(r.forecasts[0].day, "Thu");
+        EXPECT_EQ(r.forecasts[0].low, 1);
+        EXPECT_EQ(r.forecasts[0].high, 4);
+        EXPECT_EQ(r.forecasts[1].day, "Fri");
+        EXPECT_EQ(r.forecasts[1].text, "Cloudy");
+        EXPECT_EQ(r.forecasts[1].code, 26);
+        EXPECT_EQ(r.forecasts[1].low, -1);
+    }
+}
+
+TEST(OpenMeteo, TheAnswersExpiryDecidesTheNextQuestionWithinBounds)
+{
+    const auto now = std::chrono::system_clock::from_time_t(1796911200); // Thu, 10 Dec 2026 14:00:00 GMT
+    const char* answer = R"({"current":{"temperature_2m":1}})";
+    const struct {
+        const char* expires;
+        const char* ttl;
+    } cases[] = {
+        {"", "<ttl>30</ttl>"},
+        {"Thu, 10 Dec 2026 15:00:00 GMT", "<ttl>60</ttl>"},
+        {"Thu, 10 Dec 2026 14:01:00 GMT", "<ttl>15</ttl>"},
+        {"Fri, 11 Dec 2026 14:00:00 GMT", "<ttl>180</ttl>"},
+        {"yesterday", "<ttl>30</ttl>"},
+    };
+    for (const auto& c : cases) {
+        std::string rss;
+        std::string reason;
+        ASSERT_EQ(TranslateOpenMeteo(answer, {"1, 2", WeatherUnits::Metric, 63}, c.expires, now, rss, reason), S_OK);
+        EXPECT_NE(rss.find(c.ttl), std::string::npos) << c.expires << ": " << rss;
+        EXPECT_NE(rss.find("<lastBuildDate>Thu, 10 Dec 2026 14:00:00 GMT</lastBuildDate>"), std::string::npos);
+    }
+}
+
+TEST(OpenMeteo, HostileAnswersAreRefusedUnharmed)
+{
+    const std::string deep = std::string(100000, '[') + std::string(100000, ']');
+    const std::string large = "{\"current\":{},\"x\":\"" + std::string(kMaxJsonBytes, 'x') + "\"}";
+    const std::string strings_with_brackets = R"({"current":{"weather_code":"[[[[[[[[[[[[[[[[[[[[[[[["}})";
+    for (const std::string& answer : {std::string(), std::string("null"), std::string("[]"),
+                                      std::string("{\"current\":5}"), std::string("{\"current\":{"),
+                                      deep, large}) {
+        std::string rss;
+        std::string reason;
+        EXPECT_EQ(TranslateOpenMeteo(answer, {"1, 2", WeatherUnits::Metric, 63}, "", {}, rss, reason),
+                  E_INVALIDARG) << answer.substr(0, 40);
+        EXPECT_FALSE(reason.empty());
+    }
+    // Wrong types are passed by; text from the answer cannot break the document.
+    std::string rss;
+    std::string reason;
+    ASSERT_EQ(TranslateOpenMeteo(strings_with_brackets, {"<Evil> & \"Co\" (1, 2)", WeatherUnits::Metric, 63},
+                                 "", {}, rss, reason), S_OK);
+    std::unique_ptr<XmlDocument> parsed;
+    EXPECT_EQ(XmlDocument::Parse(rss, parsed), S_OK) << rss;
+    EXPECT_NE(rss.find("code=\"3200\""), std::string::npos);
+}
+
+TEST(OpenMeteo, PlacesReadFromTheLocationText)
+{
+    const struct {
+        const char* text;
+        bool valid;
+        const char* name;
+        double latitude;
+        double longitude;
+    } cases[] = {
+        {"52.52, 13.41", true, "", 52.52, 13.41},
+        {"Berlin, Germany (52.5200, 13.4100)", true, "Berlin, Germany", 52.52, 13.41},
+        {"  -33.87,151.21 ", true, "", -33.87, 151.21},
+        {"Berlin", false, "", 0, 0},
+        {"Berlin, Germany", false, "", 0, 0},
+        {"91, 0", false, "", 0, 0},
+        {"0, 181", false, "", 0, 0},
+        {"nan, 0", false, "", 0, 0},
+        {"", false, "", 0, 0},
+    };
+    for (const auto& c : cases) {
+        const auto place = ParseWeatherPlace(c.text);
+        ASSERT_EQ(place.has_value(), c.valid) << c.text;
+        if (!place)
+            continue;
+        EXPECT_EQ(place->name, c.name);
+        EXPECT_DOUBLE_EQ(place->latitude, c.latitude);
+        EXPECT_DOUBLE_EQ(place->longitude, c.longitude);
+        EXPECT_EQ(ParseWeatherPlace(FormatWeatherPlace(*place))->name, place->name);
+    }
+    WeatherSettings settings{"52.52, 13.41", WeatherUnits::Imperial, 63};
+    EXPECT_EQ(OpenMeteoUrl("http://127.0.0.1:8080/v1/forecast", settings).substr(0, 70),
+              "http://127.0.0.1:8080/v1/forecast?latitude=52.5200&longitude=13.4100&c");
+    EXPECT_NE(OpenMeteoUrl("x", settings).find("&temperature_unit=fahrenheit&wind_speed_unit=mph"),
+              std::string::npos);
+    EXPECT_EQ(OpenMeteoUrl("x", {"Berlin", WeatherUnits::Metric, 63}), "");
+
+    const auto found = ReadGeocodingAnswer(
+        R"json({"results":[{"name":"Berlin (Mitte)","latitude":52.52437,"longitude":13.41053,"country":"Germany"}]})json");
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->name, "Berlin  Mitte , Germany");
+    EXPECT_FALSE(ReadGeocodingAnswer(R"({"generationtime_ms":0.5})"));
+    EXPECT_FALSE(ReadGeocodingAnswer(R"({"results":[{"name":"x","latitude":"52"}]})"));
+    EXPECT_EQ(GeocodingUrl("https://g.example/v1/search", "São Paulo"),
+              "https://g.example/v1/search?name=S%C3%A3o%20Paulo&count=1&format=json");
 }
 
 TEST(WeatherTimes, TwelveHourTimesBecomeTheLocalesTimeOfDay)

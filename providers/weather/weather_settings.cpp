@@ -25,6 +25,8 @@ bool IsHostName(std::string_view host)
     return true;
 }
 
+} // namespace
+
 std::string PercentEncoded(std::string_view text)
 {
     std::string encoded;
@@ -41,8 +43,6 @@ std::string PercentEncoded(std::string_view text)
     }
     return encoded;
 }
-
-} // namespace
 
 WeatherUnits DefaultWeatherUnits()
 {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "platform/stream.h"
 #include "providers/weather/weather_terms.h"
@@ -35,6 +36,9 @@ inline constexpr const char* kWeatherSettingsKey = "SOFTWARE\\Velk\\Weather";
 inline constexpr const char* kFeedHostValue = "FeedHost";
 inline constexpr const char* kDefaultFeedHost = "xml.weather.yahoo.com";
 std::string WeatherFeedHost();
+
+// Text for a query parameter: everything but the unreserved characters percent-encoded.
+std::string PercentEncoded(std::string_view text);
 
 // The address of the feed for the location in the unit system.
 std::string WeatherFeedUrl(const std::string& host, const WeatherSettings& settings);

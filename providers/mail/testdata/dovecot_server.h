@@ -25,19 +25,13 @@
 #include <thread>
 #include <vector>
 
+#include "platform/registry_test_fixture.h"
+
 namespace velk::testing {
 
 inline constexpr const char* kDovecotProgram = "/usr/sbin/dovecot";
 inline constexpr const char* kMailUser = "bob";
 inline constexpr const char* kMailPassword = "pa55 word";
-
-inline std::string ReadTextFile(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 inline std::filesystem::path MailTestData()
 {
