@@ -410,7 +410,7 @@ private slots:
         WhenShown<Wizard>([&](Wizard& wizard) {
             Click(wizard, "next");
             auto* parsers = wizard.findChild<QComboBox*>("parsers");
-            QCOMPARE(parsers->count(), 2);
+            QCOMPARE(parsers->count(), 3);
             parsers->setCurrentIndex(parsers->findText("Yahoo Weather RSS Parser"));
             Click(wizard, "next");
             QVERIFY(wizard.findChild<QLineEdit*>("location")->isVisible());

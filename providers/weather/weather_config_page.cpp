@@ -5,9 +5,11 @@
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 #include "providers/rss/renderer_page_record.h"
@@ -20,11 +22,19 @@ constexpr const char* kCaption = "Weather";
 constexpr const char* kConfigureTitle = "Settings";
 constexpr const char* kSubtitle = "Please enter the ZIP or location code you want the weather for. "
                                   "Look up location codes on Yahoo!";
+constexpr const char* kLiveSubtitle = "Please choose the place you want the weather for. "
+                                      "Weather data by Open-Meteo.com.";
 constexpr const char* kWizardPrompt = "Please enter your ZIP or location code:";
 constexpr const char* kConfigurePrompt =
     "Please enter your ZIP or location code (location codes are listed on the weather "
     "service's web site):";
 constexpr const char* kNoLocation = "Please enter a valid US Zip code.";
+constexpr const char* kPlacePrompt =
+    "Please enter the place you want the weather for, and look it up; or enter its latitude and "
+    "longitude (52.52, 13.41):";
+constexpr const char* kNoPlace = "Please look the place up, or enter its latitude and longitude.";
+constexpr const char* kLookUp = "&Look up";
+constexpr const char* kLookingUp = "Looking up...";
 constexpr const char* kTooManyItems = "You must select a maximum of %1 data items. Both pressure "
                                       "and wind speed count as two items.";
 
@@ -44,7 +54,10 @@ constexpr ItemBox kItemBoxes[] = {
 
 HPROPSHEETPAGE CYahooConfigPage::Record(const UnknownPtr& owner, bool wizard_mode)
 {
-    return RendererPageRecord<CYahooConfigPage>(owner, wizard_mode, kConfigureTitle, kSubtitle);
+    auto settings = std::dynamic_pointer_cast<IWeatherRendererSettings>(owner);
+    const bool live = settings && settings->LiveSource();
+    return RendererPageRecord<CYahooConfigPage>(owner, wizard_mode, kConfigureTitle,
+                                                live ? kLiveSubtitle : kSubtitle);
 }
 
 CYahooConfigPage::CYahooConfigPage(QWidget* window, IPropertySheet& sheet, const PropSheetPage& page)
@@ -61,12 +74,22 @@ CYahooConfigPage::CYahooConfigPage(QWidget* window, IPropertySheet& sheet, const
         units_box_->addItem(QString::fromUtf8(UnitsName(static_cast<WeatherUnits>(units))));
 
     auto* layout = new QVBoxLayout(window);
-    auto* prompt =
-        new QLabel(QString::fromUtf8(wizard_page_ ? kWizardPrompt : kConfigurePrompt), window);
+    const bool live = settings_ && settings_->LiveSource();
+    auto* prompt = new QLabel(
+        QString::fromUtf8(live ? kPlacePrompt : wizard_page_ ? kWizardPrompt : kConfigurePrompt), window);
     prompt->setWordWrap(true);
     prompt->setBuddy(location_field_);
     layout->addWidget(prompt);
-    layout->addWidget(location_field_);
+    if (live) {
+        look_up_ = new QPushButton(kLookUp, window);
+        look_up_->setObjectName("lookup");
+        auto* row = new QHBoxLayout;
+        row->addWidget(location_field_, 1);
+        row->addWidget(look_up_);
+        layout->addLayout(row);
+    } else {
+        layout->addWidget(location_field_);
+    }
     auto* units_row = new QFormLayout();
     units_row->addRow("Display &Units:", units_box_);
     layout->addLayout(units_row);
@@ -95,7 +118,44 @@ std::intptr_t CYahooConfigPage::OnInitDialog()
     QObject::connect(units_box_, &QComboBox::activated, &connections_, [this] { OnEdited(); });
     for (auto* box : item_boxes_)
         QObject::connect(box, &QCheckBox::clicked, &connections_, [this] { OnEdited(); });
+    if (look_up_)
+        QObject::connect(look_up_, &QPushButton::clicked, &connections_, [this] { LookUp(); });
     return 1;
+}
+
+void CYahooConfigPage::OnDestroy()
+{
+    lookup_.Stop();
+}
+
+void CYahooConfigPage::LookUp()
+{
+    const std::string name = location_field_->text().trimmed().toStdString();
+    if (name.empty())
+        return;
+    look_up_->setEnabled(false);
+    look_up_->setText(kLookingUp);
+    lookup_.Start(name, [this](const std::optional<WeatherPlace>& place, const std::string& reason) {
+        look_up_->setEnabled(true);
+        look_up_->setText(kLookUp);
+        if (!place) {
+            QMessageBox::warning(sheet().window(), kCaption, QString::fromStdString(reason));
+            return;
+        }
+        location_field_->setText(QString::fromStdString(FormatWeatherPlace(*place)));
+        OnEdited();
+    });
+}
+
+bool CYahooConfigPage::CheckLocation()
+{
+    const std::string location = location_field_->text().trimmed().toStdString();
+    const bool live = settings_ && settings_->LiveSource();
+    if (live ? ParseWeatherPlace(location).has_value() : !location.empty())
+        return true;
+    QMessageBox::warning(sheet().window(), kCaption, live ? kNoPlace : kNoLocation);
+    location_field_->setFocus();
+    return false;
 }
 
 std::intptr_t CYahooConfigPage::OnSetActive()
@@ -106,6 +166,8 @@ std::intptr_t CYahooConfigPage::OnSetActive()
 
 std::intptr_t CYahooConfigPage::OnApply()
 {
+    if (settings_ && settings_->LiveSource() && !CheckLocation())
+        return 0;
     const int room = settings_ ? MaxWeightedItems(settings_->Model()) : 8;
     const std::uint32_t items = CheckedItems();
     if (WeightedItemCount(items) > room) {
@@ -121,11 +183,8 @@ std::intptr_t CYahooConfigPage::OnApply()
 
 std::intptr_t CYahooConfigPage::OnWizardNext()
 {
-    if (location_field_->text().trimmed().isEmpty()) {
-        QMessageBox::warning(sheet().window(), kCaption, kNoLocation);
-        location_field_->setFocus();
+    if (!CheckLocation())
         return -1;
-    }
     Store(CheckedItems());
     return 0;
 }

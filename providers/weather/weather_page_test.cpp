@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -14,6 +15,9 @@
 #include <cstdlib>
 
 #include "platform/class_registry.h"
+#include "platform/reg_key.h"
+#include "platform/testdata/local_http_server.h"
+#include "providers/weather/open_meteo.h"
 #include "providers/weather/weather_renderer.h"
 #include "ui/property_sheet.h"
 #include "ui/testdata/test_page.h"
@@ -126,6 +130,59 @@ private slots:
         QCOMPARE(settings_->Settings().items, kItemPressure | kItemTemperature | kItemHumidity);
         QCOMPARE(settings_->Settings().location, std::string("94089"));
         QCOMPARE(settings_->Settings().units, WeatherUnits::Imperial);
+    }
+
+    // The live source's page looks a place up by name, and takes nothing but a place.
+    void TheLiveSourceLooksThePlaceUp()
+    {
+        LocalHttpServer geocoding;
+        geocoding.server().Get("/v1/search", [](const httplib::Request& request, httplib::Response& response) {
+            if (request.get_param_value("name") == "Berlin")
+                response.set_content(R"json({"results":[{"name":"Berlin","latitude":52.52437,"longitude":13.41053,"country":"Germany"}]})json",
+                                     "application/json");
+            else
+                response.set_content(R"({"generationtime_ms":0.4})", "application/json");
+        });
+        QVERIFY(geocoding.Start());
+        RegKey key;
+        QCOMPARE(key.Create(Hive::LocalMachine, kWeatherSettingsKey), S_OK);
+        QCOMPARE(key.SetStringValue(kGeocodingUrlValue, geocoding.Url("/v1/search")), S_OK);
+
+        UnknownPtr object;
+        QCOMPARE(ClassRegistry::CreateInstance(CLSID_OpenMeteoWeatherRenderer, object), S_OK);
+        auto live = std::dynamic_pointer_cast<IRSSRenderer>(object);
+        auto settings = std::dynamic_pointer_cast<IWeatherRendererSettings>(object);
+        Wizard wizard;
+        QCOMPARE(live->AddPages(wizard.adder(), true), S_OK);
+        test::PageSet following;
+        following.Add(wizard, 9000);
+        wizard.open();
+        auto* location = wizard.findChild<QLineEdit*>("location");
+        auto* look_up = wizard.findChild<QPushButton*>("lookup");
+        QVERIFY(look_up && look_up->isVisible());
+
+        QTest::keyClicks(location, "Nowhere");
+        {
+            MessageBoxAnswers answers;
+            Click(wizard, "lookup");
+            QTRY_COMPARE(answers.texts, QStringList{"No place called \"Nowhere\" was found."});
+            Click(wizard, "next");
+            QTRY_COMPARE(answers.texts.size(), 2);
+            QCOMPARE(answers.texts[1], QString("Please look the place up, or enter its latitude and longitude."));
+        }
+        QCOMPARE(wizard.CurrentIndex(), 0);
+        location->clear();
+        QTest::keyClicks(location, "Berlin");
+        Click(wizard, "lookup");
+        QTRY_COMPARE(location->text(), QString("Berlin, Germany (52.5244, 13.4105)"));
+        wizard.resize(560, 440);
+        Picture(wizard, "weather-live-settings");
+        Click(wizard, "next");
+        QCOMPARE(wizard.CurrentIndex(), 1);
+        QCOMPARE(settings->Settings().location, std::string("Berlin, Germany (52.5244, 13.4105)"));
+        std::string url;
+        live->get_URL(url);
+        QVERIFY(url.starts_with(std::string(kDefaultForecastUrl) + "?latitude=52.5244&longitude=13.4105"));
     }
 
 private:

@@ -11,6 +11,8 @@
 #include "providers/common/testdata/hosting_fixture.h"
 #include "providers/rss/testdata/feed_server.h"
 #include "providers/rss/velk_rss_server.h"
+#include "platform/registry_test_fixture.h"
+#include "providers/weather/open_meteo.h"
 #include "providers/weather/testdata/weather_feed.h"
 #include "providers/weather/weather_renderer.h"
 #include "service/velk_data_service.h"
@@ -77,6 +79,35 @@ TEST_F(WeatherServiceTest, APlayerShowingAWeatherFeedShowsTheForecastAndTheCondi
     ASSERT_TRUE(PumpUntil([&] { return Shown("sketch -c text 0 0 \"Sunnyvale\""); }, two_runs));
     Snapshot("weather-conditions");
     EXPECT_GE(server_.Hits("/forecastrss"), 1);
+}
+
+// The live source's recorded answer, served locally in the service's place.
+TEST_F(WeatherServiceTest, APlayerShowingTheLiveSourceShowsTheForecastAndTheConditions)
+{
+    ASSERT_EQ(ClassRegistry::RegisterModule(VELK_WEATHER_MODULE), S_OK);
+    server_.Serve("/v1/forecast", {200, "application/json",
+                                   ReadTextFile(VELK_WEATHER_TESTDATA "/open_meteo_berlin.json")});
+    RegKey key;
+    ASSERT_EQ(key.Create(Hive::LocalMachine, kWeatherSettingsKey), S_OK);
+    ASSERT_EQ(key.SetStringValue(kForecastUrlValue, server_.Url("/v1/forecast")), S_OK);
+    MemoryStream settings;
+    ASSERT_EQ(WriteWeatherSettings(settings, {"Berlin (52.5200, 13.4100)", WeatherUnits::Metric,
+                                              kDefaultWeatherItems}),
+              S_OK);
+    ShowFeedsOn("player-0", {AddRenderedFeed("Berlin", CLSID_OpenMeteoWeatherRenderer,
+                                             settings.bytes())});
+
+    auto player = std::make_shared<CVelkDevice>();
+    ASSERT_EQ(player->Connect(sim_.address(), "uuid:player-0", "Hall", service_->service_cookie()),
+              S_OK);
+    service_->AddPlayer(player);
+
+    const std::uint32_t two_runs = 3 * CVelkRSSServer::kPollIntervalMs;
+    ASSERT_TRUE(PumpUntil([&] { return Shown("sketch -c text 0 0 \"Thu\""); }, two_runs));
+    Snapshot("weather-live-forecast");
+    ASSERT_TRUE(PumpUntil([&] { return Shown("sketch -c text 0 0 \"Berlin\""); }, two_runs));
+    Snapshot("weather-live-conditions");
+    EXPECT_EQ(server_.Hits("/v1/forecast"), 1);
 }
 
 } // namespace
