@@ -4,6 +4,8 @@
 // driven with the mouse and keyboard against feeds and web pages served on 127.0.0.1.
 #include <QAbstractItemModel>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QFile>
 #include <QCompleter>
 #include <QHeaderView>
 #include <QLabel>
@@ -17,6 +19,7 @@
 
 #include "platform/class_registry.h"
 #include "platform/file_time.h"
+#include "platform/registry_test_fixture.h"
 #include "providers/rss/testdata/feed_server.h"
 #include "providers/weather/weather_renderer.h"
 #include "ui/property_sheet.h"
@@ -36,6 +39,7 @@ using testing::AddFeed;
 using testing::FeedServer;
 
 constexpr const char* kPlayer = "uuid:player-1";
+constexpr const char* kReadOnlyChild = "VELK_TEST_READ_ONLY_CHILD";
 
 // A listening socket on 127.0.0.1 standing for the service's automation endpoint; closed, the
 // port it had is one nothing answers on.
@@ -147,6 +151,9 @@ class RssConfigPageTest : public QObject {
 private slots:
     void initTestCase()
     {
+        // A child run of the read-only case uses the hive it is given.
+        if (qEnvironmentVariableIsSet(kReadOnlyChild))
+            return;
         QVERIFY(registry_.isValid());
         setenv("VELK_REGISTRY_DIR", registry_.path().toUtf8().constData(), 1);
         QCOMPARE(ClassRegistry::RegisterModule(VELK_RSS_MODULE), S_OK);
@@ -229,6 +236,43 @@ private slots:
         // A feed written elsewhere (another page, the service) shows up by itself.
         AddFeed("http://e.example/late");
         QTRY_VERIFY(Row(sheet, "Feed http://e.example/late") != nullptr);
+    }
+
+    // A user who may only read the machine hive sees the feeds, without check boxes, Add or
+    // Delete. The hive is opened read-only by a second run of this program, as such a user.
+    void AReadOnlyHiveOnlyShowsTheFeeds()
+    {
+        if (qEnvironmentVariableIsSet(kReadOnlyChild)) {
+            PropertySheet sheet("Velk Data Server Properties");
+            QCOMPARE(configure_->Configure(sheet.adder(), kPlayer, "KD-40"), S_OK);
+            sheet.open();
+            QCOMPARE(Titles(sheet), QStringList{"Feed http://a.example/news"});
+            QVERIFY(Row(sheet, "Feed http://a.example/news")->data(0, Qt::CheckStateRole).isNull());
+            QVERIFY(!ButtonOf(sheet, "add")->isEnabled());
+            Select(sheet, "Feed http://a.example/news");
+            QVERIFY(!ButtonOf(sheet, "delete")->isEnabled());
+            QVERIFY(!ButtonOf(sheet, "configure")->isEnabled());
+            return;
+        }
+        AddFeed("http://a.example/news");
+        std::vector<std::string> as_user;
+        if (geteuid() == 0) {
+            as_user = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+            if (RunProgram({as_user[0], as_user[1], as_user[2], as_user[3], "true"}).status != 0)
+                QSKIP("cannot run a process as nobody");
+        }
+        const QString folder = registry_.path();
+        QVERIFY(QFile::setPermissions(folder + "/machine.db", QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                                  QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther));
+        std::vector<std::string> child = as_user;
+        child.insert(child.end(), {"env", std::string(kReadOnlyChild) + "=1",
+                                   QCoreApplication::applicationFilePath().toStdString(),
+                                   "AReadOnlyHiveOnlyShowsTheFeeds"});
+        const auto result = RunProgram(child);
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::setPermissions(folder + "/machine.db", QFile::ReadOwner | QFile::WriteOwner);
+        QVERIFY2(result.status == 0, result.output.c_str());
     }
 
     void DeleteMarksTheFeedWhileTheServiceRunsAndRemovesItOtherwise()
