@@ -47,6 +47,27 @@ protected:
                 .SaveBmpFile(std::string(folder) + "/" + name + ".bmp");
     }
 
+    // The player, listing one weather feed drawn by parser, shows the Thursday forecast, then
+    // the conditions headed by city (one screen per run of the provider); the pictures are
+    // named after `pictures`.
+    void ShowsBothScreens(const Guid& parser, const WeatherSettings& weather, const std::string& city,
+                          const std::string& pictures)
+    {
+        MemoryStream settings;
+        ASSERT_EQ(WriteWeatherSettings(settings, weather), S_OK);
+        ShowFeedsOn("player-0", {AddRenderedFeed(city, parser, settings.bytes())});
+        auto player = std::make_shared<CVelkDevice>();
+        ASSERT_EQ(player->Connect(sim_.address(), "uuid:player-0", "Hall", service_->service_cookie()),
+                  S_OK);
+        service_->AddPlayer(player);
+
+        const std::uint32_t two_runs = 3 * CVelkRSSServer::kPollIntervalMs;
+        ASSERT_TRUE(PumpUntil([&] { return Shown("sketch -c text 0 0 \"Thu\""); }, two_runs));
+        Snapshot((pictures + "-forecast").c_str());
+        ASSERT_TRUE(PumpUntil([&] { return Shown("sketch -c text 0 0 \"" + city + "\""); }, two_runs));
+        Snapshot((pictures + "-conditions").c_str());
+    }
+
     FeedServer server_;
 };
 
@@ -61,23 +82,8 @@ TEST_F(WeatherServiceTest, APlayerShowingAWeatherFeedShowsTheForecastAndTheCondi
                                  url.substr(std::string("http://").size(),
                                             url.size() - std::string("http://").size() - 1)),
               S_OK);
-    MemoryStream settings;
-    ASSERT_EQ(WriteWeatherSettings(settings, {"94089", WeatherUnits::Metric, kDefaultWeatherItems}),
-              S_OK);
-    ShowFeedsOn("player-0", {AddRenderedFeed("Weather", CLSID_YahooWeatherRSSParser,
-                                             settings.bytes())});
-
-    auto player = std::make_shared<CVelkDevice>();
-    ASSERT_EQ(player->Connect(sim_.address(), "uuid:player-0", "Hall", service_->service_cookie()),
-              S_OK);
-    service_->AddPlayer(player);
-
-    // Each run of the provider shows the next screen.
-    const std::uint32_t two_runs = 3 * CVelkRSSServer::kPollIntervalMs;
-    ASSERT_TRUE(PumpUntil([&] { return Shown("sketch -c text 0 0 \"Thu\""); }, two_runs));
-    Snapshot("weather-forecast");
-    ASSERT_TRUE(PumpUntil([&] { return Shown("sketch -c text 0 0 \"Sunnyvale\""); }, two_runs));
-    Snapshot("weather-conditions");
+    ShowsBothScreens(CLSID_YahooWeatherRSSParser, {"94089", WeatherUnits::Metric, kDefaultWeatherItems},
+                     "Sunnyvale", "weather");
     EXPECT_GE(server_.Hits("/forecastrss"), 1);
 }
 
@@ -90,23 +96,9 @@ TEST_F(WeatherServiceTest, APlayerShowingTheLiveSourceShowsTheForecastAndTheCond
     RegKey key;
     ASSERT_EQ(key.Create(Hive::LocalMachine, kWeatherSettingsKey), S_OK);
     ASSERT_EQ(key.SetStringValue(kForecastUrlValue, server_.Url("/v1/forecast")), S_OK);
-    MemoryStream settings;
-    ASSERT_EQ(WriteWeatherSettings(settings, {"Berlin (52.5200, 13.4100)", WeatherUnits::Metric,
-                                              kDefaultWeatherItems}),
-              S_OK);
-    ShowFeedsOn("player-0", {AddRenderedFeed("Berlin", CLSID_OpenMeteoWeatherRenderer,
-                                             settings.bytes())});
-
-    auto player = std::make_shared<CVelkDevice>();
-    ASSERT_EQ(player->Connect(sim_.address(), "uuid:player-0", "Hall", service_->service_cookie()),
-              S_OK);
-    service_->AddPlayer(player);
-
-    const std::uint32_t two_runs = 3 * CVelkRSSServer::kPollIntervalMs;
-    ASSERT_TRUE(PumpUntil([&] { return Shown("sketch -c text 0 0 \"Thu\""); }, two_runs));
-    Snapshot("weather-live-forecast");
-    ASSERT_TRUE(PumpUntil([&] { return Shown("sketch -c text 0 0 \"Berlin\""); }, two_runs));
-    Snapshot("weather-live-conditions");
+    ShowsBothScreens(CLSID_OpenMeteoWeatherRenderer,
+                     {"Berlin (52.5200, 13.4100)", WeatherUnits::Metric, kDefaultWeatherItems}, "Berlin",
+                     "weather-live");
     EXPECT_EQ(server_.Hits("/v1/forecast"), 1);
 }
 
