@@ -115,6 +115,10 @@ int Run(int argc, char** argv)
     if (!clsid)
         return 2;
     const std::string& udn = positional[1];
+    if (!udn.starts_with("uuid:")) {
+        std::cerr << "velk-configure: \"" << udn << "\" is no player's UDN (they start with \"uuid:\")\n";
+        return 2;
+    }
 
     std::unique_ptr<ProviderConfiguration> configuration;
     HRESULT hr = ProviderConfiguration::Load(*clsid, udn, configuration);
