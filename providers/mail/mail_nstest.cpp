@@ -4,17 +4,10 @@
 // text scrolled, and EXIT gives the display back.
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
-#include <chrono>
-#include <functional>
-#include <thread>
-
 #include "platform/memory_stream.h"
 #include "platform/reg_key.h"
 #include "platform/registry_test_fixture.h"
+#include "providers/common/testdata/velk_service_process.h"
 #include "providers/mail/mail_servers_state.h"
 #include "providers/mail/testdata/dovecot_server.h"
 #include "tools/sim/sim_test_support.h"
@@ -24,49 +17,11 @@ namespace {
 
 using sim::testing::SimProcess;
 using testing::DovecotServer;
-using Clock = std::chrono::steady_clock;
 
-constexpr auto kWait = std::chrono::seconds(30);
 constexpr const char* kMailServer = "{DC347D9C-CCC6-4F9A-AEF7-F69365E7F635}";
 
-// `velk` in the foreground, stopped with SIGTERM when the test ends.
-class VelkProcess {
-public:
-    VelkProcess()
-    {
-        const std::string program = (ProgramFolder() / "velk").string();
-        char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv, environ) != 0)
-            pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    ~VelkProcess()
-    {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    bool started() const { return pid_ > 0; }
-
-private:
-    pid_t pid_ = -1;
-};
-
-bool WaitFor(const std::function<bool()>& condition)
-{
-    const auto until = Clock::now() + kWait;
-    while (!condition()) {
-        if (Clock::now() > until)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return true;
-}
+using testing::VelkProcess;
+using testing::WaitFor;
 
 std::string TextLine(int y, std::string_view text)
 {
