@@ -1,5 +1,6 @@
 #include "providers/callerid/address_book.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -111,6 +112,22 @@ bool AddressBook::Set(std::string_view number, std::string_view name)
     if (entries_.size() >= kMaxEntries)
         return false;
     entries_.push_back({clean_number, BlankControls(name)});
+    return true;
+}
+
+bool AddressBook::Replace(std::string_view number, std::string_view new_number, std::string_view name)
+{
+    const auto entry = std::find_if(entries_.begin(), entries_.end(),
+                                    [&](const AddressEntry& e) { return e.number == number; });
+    if (entry == entries_.end())
+        return false;
+    entry->number = BlankControls(new_number);
+    entry->name = BlankControls(name);
+    const std::string kept = entry->number;
+    const auto at = entry - entries_.begin();
+    for (std::size_t i = entries_.size(); i-- > 0;)
+        if (static_cast<std::ptrdiff_t>(i) != at && entries_[i].number == kept)
+            entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(i));
     return true;
 }
 

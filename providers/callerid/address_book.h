@@ -41,6 +41,9 @@ public:
     // Sets the number's name (a new entry at the end); false when the book is full. Line breaks
     // and other control characters in either become blanks.
     bool Set(std::string_view number, std::string_view name);
+    // Gives the number's entry another number and name, in its place; another entry that had
+    // the new number goes. False when there was no such number.
+    bool Replace(std::string_view number, std::string_view new_number, std::string_view name);
     // False when there was no such number.
     bool Remove(std::string_view number);
 

@@ -62,13 +62,17 @@ TEST_F(AddressBookTest, EditsAreWrittenBackAndReadAgain)
     ASSERT_TRUE(book.Set("'] | //*[", "Quote \"&<me>\""));
     ASSERT_TRUE(book.Set("0441234", "Office\r\nline"));
     ASSERT_TRUE(book.Set("5551234", "Mother"));
+    ASSERT_TRUE(book.Set("0207946", "Dentist"));
+    // A number changed in its place; the entry that had the new number goes.
+    ASSERT_TRUE(book.Replace("'] | //*[", "0207946", "Quote \"&<me>\""));
+    EXPECT_FALSE(book.Replace("none", "1", "x"));
     EXPECT_TRUE(book.Remove("0441234"));
     EXPECT_FALSE(book.Remove("0441234"));
     ASSERT_EQ(book.Save(path_), S_OK);
 
     AddressBook again;
     ASSERT_EQ(again.Load(path_), S_OK);
-    EXPECT_EQ(again.entries(), (std::vector<AddressEntry>{{"5551234", "Mother"}, {"'] | //*[", "Quote \"&<me>\""}}));
+    EXPECT_EQ(again.entries(), (std::vector<AddressEntry>{{"5551234", "Mother"}, {"0207946", "Quote \"&<me>\""}}));
     ASSERT_TRUE(again.Set("1", "Office\r\nline"));
     EXPECT_EQ(again.Lookup("1"), "Office  line");
 }

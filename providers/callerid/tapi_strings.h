@@ -19,4 +19,27 @@ inline constexpr const char* kDeleteSeveral = "Are you sure you want to delete t
 inline constexpr const char* kOverwrite =
     "This number is already mapped to a name. Do you want to overwrite it?";         // 109
 
+// The pages and their dialogs.
+inline constexpr const char* kLogPageTitle = "Call logging";
+inline constexpr const char* kLogToFileText = "Log calls to a text file";
+inline constexpr const char* kLogToEventLogText = "Log calls to the event log";
+inline constexpr const char* kPauseText = "Pause music when call detected";
+inline constexpr const char* kBrowseText = "&Browse...";
+inline constexpr const char* kAllDevicesNote = "(Please note the above will apply to all devices)";
+inline constexpr const char* kLookupPageTitle = "Number lookup";
+inline constexpr const char* kTranslateGroup = "Translate Telephone numbers using:";
+inline constexpr const char* kStoreLocally = "Store them locally";
+inline constexpr const char* kDatabaseQuery = "A query to a database";
+inline constexpr const char* kMailboxSource = "A mail box address book";
+inline constexpr const char* kEditNumbersText = "Edit Numbers";
+inline constexpr const char* kConfigureText = "Configure...";
+inline constexpr const char* kEditNumbersTitle = "Edit Numbers";
+inline constexpr const char* kAddText = "Add...";
+inline constexpr const char* kEditText = "Edit...";
+inline constexpr const char* kDeleteText = "Delete...";
+inline constexpr const char* kInsertAddressTitle = "Insert Address";
+inline constexpr const char* kNumberLabel = "Telephone Number:";
+inline constexpr const char* kNameLabel = "Displayed Name:";
+inline constexpr const char* kSaveFailed = "The numbers could not be written to %s.";
+
 } // namespace velk::tapi
