@@ -1,5 +1,7 @@
 #include "platform/caller_id_parser.h"
 
+#include "platform/hex.h"
+
 #include <utility>
 
 namespace velk {
@@ -30,17 +32,6 @@ std::string PartValue(std::string_view value)
     if (value == "O" || value == "P")
         return {};
     return std::string(value);
-}
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
 }
 
 } // namespace

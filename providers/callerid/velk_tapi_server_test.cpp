@@ -125,9 +125,6 @@ TEST_F(CallerIdServiceTest, ANumberWithoutNameOrBookEntryScrollsAlone)
 {
     ShowCalls({});
     RingAndSee("RING\r\nDATE = 1210\r\nTIME = 2130\r\nNMBR = 5551234\r\nRING\r\n", {Marquee("5551234")});
-    if (const char* docs = std::getenv("VELK_DOCS_DIR"))
-        sim::testing::RunSim({"snapshot", "--control", sim_.control(), sim_.address(),
-                              std::string(docs) + "/callerid_call.bmp"});
     // A private caller: neither number nor name.
     RingAndSee("MESG = 800304015028\r\n", {Marquee("Unknown Caller")});
 }

@@ -72,25 +72,9 @@ TEST_F(MailEndToEndTest, TheRemoteBrowsesTheMailAndExitGivesTheDisplayBack)
     account->password = testing::kMailPassword;
     MemoryStream state;
     ASSERT_EQ(WriteMailServers(state, DataProtection(), {account}), S_OK);
-    RegKey globals;
-    ASSERT_EQ(globals.Create(Hive::LocalMachine, std::string("SOFTWARE\\Velk\\DataServer\\Globals\\") + kMailServer), S_OK);
-    ASSERT_EQ(globals.SetBinaryValue("Parameters", state.bytes()), S_OK);
-
-    // address, name, model, display type, firmware, UDN, kind
-    const auto players = sim_.Control("players");
-    ASSERT_EQ(players.size(), 1u);
-    const std::size_t udn_start = players[0].find("\tuuid:");
-    ASSERT_NE(udn_start, std::string::npos) << players[0];
-    const std::string udn = players[0].substr(udn_start + 6, players[0].find('\t', udn_start + 1) - udn_start - 6);
-    const std::string player_key = "SOFTWARE\\Velk\\DataServer\\DataProviders\\" + udn;
-    RegKey key;
-    ASSERT_EQ(key.Create(Hive::LocalMachine, player_key), S_OK);
-    ASSERT_EQ(key.SetStringValue("Classes", kMailServer), S_OK);
-    RegKey device_state;
-    ASSERT_EQ(device_state.Create(Hive::LocalMachine, player_key + "\\" + kMailServer), S_OK);
+    ASSERT_NO_FATAL_FAILURE(testing::WriteObjectState(kMailServer, state.bytes()));
     // Font 2, menu time-out 1 s, content always; the mail's own device state is empty.
-    const std::vector<std::uint8_t> host_header = {3, 0, 2, 0, 0xE8, 0x03, 0, 0, 0, 0};
-    ASSERT_EQ(device_state.SetBinaryValue("Parameters", host_header), S_OK);
+    ASSERT_NO_FATAL_FAILURE(testing::ListOnOnlyPlayer(sim_, kMailServer, {3, 0, 2, 0, 0xE8, 0x03, 0, 0, 0, 0}));
 
     VelkProcess velk;
     ASSERT_TRUE(velk.started());
