@@ -28,8 +28,9 @@ void ModuleAnchor() {}
 std::string Format104(const std::string& path, const std::string& error)
 {
     std::string text = tapi::kOpenFailed;
-    text.replace(text.find("%s"), 2, path);
-    text.replace(text.find("%s", text.find(path) + path.size()), 2, error);
+    const std::size_t first = text.find("%s");
+    text.replace(first, 2, path);
+    text.replace(text.find("%s", first + path.size()), 2, error);
     return text;
 }
 
