@@ -8,6 +8,7 @@
 #include <fstream>
 #include <mutex>
 
+#include "platform/registry_test_fixture.h"
 #include "platform/testdata/print_call.h"
 #include "platform/testdata/pty_modem.h"
 
@@ -42,18 +43,9 @@ private:
     std::vector<TelephonyCall> calls_;
 };
 
-class TelephonyTest : public ::testing::Test {
+// A folder of the test's own for scripts and links.
+class TelephonyTest : public RegistryFixture {
 protected:
-    void SetUp() override
-    {
-        folder_ = std::filesystem::temp_directory_path() /
-                  ("velk-telephony-" + std::to_string(getpid()) + "-" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(folder_);
-    }
-    void TearDown() override { std::filesystem::remove_all(folder_); }
-
-    std::filesystem::path folder_;
     CallLog log_;
 };
 
@@ -88,7 +80,7 @@ TEST_F(TelephonyTest, AModemWithoutVcidIsSwitchedWithTheOtherCommand)
 // back it is another terminal behind the same name.
 TEST_F(TelephonyTest, AModemThatVanishesIsOpenedAgainWhenItComesBack)
 {
-    const auto device = folder_ / "modem";
+    const auto device = folder() / "modem";
     auto first = std::make_unique<PtyModem>();
     ASSERT_TRUE(first->ready());
     std::filesystem::create_symlink(first->device(), device);
@@ -109,7 +101,7 @@ TEST_F(TelephonyTest, AModemThatVanishesIsOpenedAgainWhenItComesBack)
 
 TEST_F(TelephonyTest, AScriptedLinePlaysItsReportsWithItsWaits)
 {
-    const auto script = folder_ / "calls.txt";
+    const auto script = folder() / "calls.txt";
     std::ofstream(script) << "WAIT 10\nRING\nNMBR = 5551234\nNAME = JOHN DOE\nWAIT 10\nRING\nNMBR = 42\n";
     auto line = OpenTelephonyLine(std::string(kScriptedLinePrefix) + script.string(), log_.Handler());
     // The last number has no name and no ring after it: it is a call after the quiet.
@@ -118,10 +110,10 @@ TEST_F(TelephonyTest, AScriptedLinePlaysItsReportsWithItsWaits)
 
 TEST_F(TelephonyTest, ALineThatIsDestroyedWhileWaitingStopsAtOnce)
 {
-    const auto script = folder_ / "calls.txt";
+    const auto script = folder() / "calls.txt";
     std::ofstream(script) << "WAIT 100000000\nRING\n";
     auto scripted = OpenTelephonyLine(std::string(kScriptedLinePrefix) + script.string(), log_.Handler());
-    auto missing = OpenTelephonyLine((folder_ / "no-such-modem").string(), log_.Handler());
+    auto missing = OpenTelephonyLine((folder() / "no-such-modem").string(), log_.Handler());
     scripted.reset();
     missing.reset();
     EXPECT_TRUE(log_.WaitFor(0).empty());

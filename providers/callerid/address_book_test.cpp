@@ -2,28 +2,20 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
+
+#include "platform/registry_test_fixture.h"
 
 namespace velk {
 namespace {
 
-class AddressBookTest : public ::testing::Test {
+// The book beside the test's own machine hive, where the provider looks for it.
+class AddressBookTest : public RegistryFixture {
 protected:
-    void SetUp() override
-    {
-        folder_ = std::filesystem::temp_directory_path() /
-                  ("velk-book-" + std::to_string(getpid()) + "-" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(folder_);
-        path_ = (folder_ / AddressBook::kFileName).string();
-    }
-    void TearDown() override { std::filesystem::remove_all(folder_); }
+    void Write(std::string_view text) { std::ofstream(path(), std::ios::binary) << text; }
 
-    void Write(std::string_view text) { std::ofstream(path_, std::ios::binary) << text; }
-
-    std::filesystem::path folder_;
-    std::string path_;
+    // Only once SetUp has given the test its folder.
+    std::string path() const { return AddressBook::DefaultPath(); }
 };
 
 TEST_F(AddressBookTest, ANumberFindsItsEntryAndNothingElse)
@@ -35,7 +27,7 @@ TEST_F(AddressBookTest, ANumberFindsItsEntryAndNothingElse)
   <Address Name="no number"/>
 </Addresses>)");
     AddressBook book;
-    ASSERT_EQ(book.Load(path_), S_OK);
+    ASSERT_EQ(book.Load(path()), S_OK);
     struct Case {
         const char* number;
         std::optional<std::string> name;
@@ -57,7 +49,7 @@ TEST_F(AddressBookTest, ANumberFindsItsEntryAndNothingElse)
 TEST_F(AddressBookTest, EditsAreWrittenBackAndReadAgain)
 {
     AddressBook book;
-    EXPECT_EQ(book.Load(path_), S_FALSE);
+    EXPECT_EQ(book.Load(path()), S_FALSE);
     ASSERT_TRUE(book.Set("5551234", "Mum"));
     ASSERT_TRUE(book.Set("'] | //*[", "Quote \"&<me>\""));
     ASSERT_TRUE(book.Set("0441234", "Office\r\nline"));
@@ -68,10 +60,10 @@ TEST_F(AddressBookTest, EditsAreWrittenBackAndReadAgain)
     EXPECT_FALSE(book.Replace("none", "1", "x"));
     EXPECT_TRUE(book.Remove("0441234"));
     EXPECT_FALSE(book.Remove("0441234"));
-    ASSERT_EQ(book.Save(path_), S_OK);
+    ASSERT_EQ(book.Save(path()), S_OK);
 
     AddressBook again;
-    ASSERT_EQ(again.Load(path_), S_OK);
+    ASSERT_EQ(again.Load(path()), S_OK);
     EXPECT_EQ(again.entries(), (std::vector<AddressEntry>{{"5551234", "Mother"}, {"0207946", "Quote \"&<me>\""}}));
     ASSERT_TRUE(again.Set("1", "Office\r\nline"));
     EXPECT_EQ(again.Lookup("1"), "Office  line");
@@ -95,7 +87,7 @@ TEST_F(AddressBookTest, AFileThatIsNoAddressBookGivesAnEmptyBook)
         SCOPED_TRACE(c.name);
         Write(c.text);
         AddressBook book;
-        EXPECT_EQ(book.Load(path_), c.expected);
+        EXPECT_EQ(book.Load(path()), c.expected);
         EXPECT_TRUE(book.entries().empty());
     }
 }

@@ -126,7 +126,7 @@ void CVelkTAPIServer::OpenLog()
 
 void CVelkTAPIServer::OpenLines()
 {
-    const std::vector<std::string> devices = devices_.value_or(ConfiguredLines());
+    const std::vector<std::string> devices = devices_ ? *devices_ : ConfiguredLines();
     std::weak_ptr<CDataProvider> weak = weak_from_this();
     auto apartment = apartment_;
     const std::uint64_t generation = generation_;

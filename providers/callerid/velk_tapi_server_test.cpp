@@ -200,7 +200,9 @@ TEST_F(CallerIdServiceTest, ACallPausesTheMusicWhenSet)
         << Transport();
 }
 
-TEST(CallerIdProvider, IsRunOnlyWhenACallArrives)
+class CallerIdProvider : public RegistryFixture {};
+
+TEST_F(CallerIdProvider, IsRunOnlyWhenACallArrives)
 {
     auto provider = std::make_shared<CVelkTAPIServer>();
     provider->SetLines({});
