@@ -110,6 +110,7 @@ HRESULT CVelkTAPIServer::Terminate()
     log_fd_ = -1;
     book_ = AddressBook{};
     current_call_.reset();
+    shown_on_.clear();
     TerminateFramework();
     apartment_.reset();
     return S_OK;
@@ -172,6 +173,8 @@ void CVelkTAPIServer::OnCall(const TelephonyCall& call)
 
 void CVelkTAPIServer::Show(IVelkDevice& player, const CallerText& caller)
 {
+    if (FAILED(player.get_UDN(shown_on_)))
+        shown_on_.clear();
     if (settings_.flags & kPauseOnCall) {
         std::shared_ptr<IRCPSession> session;
         if (SUCCEEDED(player.get_RCPSession(session)) && session)
@@ -239,10 +242,21 @@ HRESULT CVelkTAPIServer::Unadvise(DWORD cookie)
     return data_event_->Unadvise(cookie);
 }
 
-// Every player that lists the provider follows its remote: EXIT gives a shown call back.
+// Every player that lists the provider follows its remote, for the EXIT that gives a shown
+// call back.
 bool CVelkTAPIServer::HasDeviceState(const std::string&) const
 {
     return true;
+}
+
+// Between calls the player's keys are its own, EXIT in its menus among them.
+KeyOffer CVelkTAPIServer::OfferKey(const std::string& udn, VelkRemoteKeys key)
+{
+    if (shown_on_.empty() || udn != shown_on_)
+        return KeyOffer::Declined;
+    if (key == VelkRemoteKeys::CK_EXIT)
+        shown_on_.clear();
+    return KeyOffer::Accepted;
 }
 
 } // namespace velk

@@ -75,6 +75,7 @@ public:
 
 protected:
     bool HasDeviceState(const std::string& udn) const override;
+    KeyOffer OfferKey(const std::string& udn, VelkRemoteKeys key) override;
 
 private:
     void OpenLog();
@@ -88,6 +89,7 @@ private:
     AddressBook book_;
     int log_fd_ = -1;
     std::optional<CallerText> current_call_; // not shown yet
+    std::string shown_on_; // the UDN of the player that shows a call; empty when none does
     std::shared_ptr<Apartment> apartment_;
     std::vector<std::unique_ptr<TelephonyLine>> lines_;
     std::uint64_t generation_ = 0; // calls of an earlier Initialize are dropped

@@ -190,6 +190,30 @@ TEST_F(CallerIdServiceTest, ALogThatCannotBeOpenedIsReportedOnceAndCallsStillSho
                                              "No such file or directory");
 }
 
+TEST_F(CallerIdServiceTest, ExitGivesACallBackAndIsThePlayersOwnBetweenCalls)
+{
+    ShowCalls({});
+    const auto press_exit = [&] {
+        const std::size_t before = sim_.Received().size();
+        sim_.Control("key " + sim_.address() + " CK_EXIT");
+        return before;
+    };
+    std::size_t before = press_exit();
+    EXPECT_TRUE(PumpUntil([&] { return ReceivedSince(before, "IrDispatchCommand CK_EXIT"); }))
+        << "EXIT did not reach the player's own menus";
+
+    RingAndSee("RING\r\nNMBR = 1\r\nNAME = CALLER\r\n", {Marquee("CALLER (1)")});
+    before = press_exit();
+    EXPECT_TRUE(PumpUntil([&] { return ReceivedSince(before, "sketch -c marquee -stop"); }))
+        << "EXIT did not give the display back";
+    EXPECT_FALSE(ReceivedSince(before, "IrDispatchCommand CK_EXIT"));
+
+    // The display given back, the keys are followed again: EXIT is the player's own once more.
+    ASSERT_TRUE(PumpUntil([&] { return ReceivedSince(before, "IrDemodSubscribe"); }));
+    before = press_exit();
+    EXPECT_TRUE(PumpUntil([&] { return ReceivedSince(before, "IrDispatchCommand CK_EXIT"); }));
+}
+
 TEST_F(CallerIdServiceTest, ACallPausesTheMusicWhenSet)
 {
     ShowCalls({kPauseOnCall, ""});
