@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The demo: the whole chain on one machine, nothing to configure. A scratch registry, two
 # simulated players, the data service finding them over UPnP, the time provider drawing on the
-# first and (where python3 can serve a local feed) the news-feed provider on the second; the
+# first and (where python3 can serve a local feed) the news-feed provider on the second, which
+# also takes a call that a scripted telephone line rings a few seconds after the start; the
 # first player's display is shown live in the terminal. Everything runs in a private network
 # namespace, so that nothing is announced beyond this machine's loopback. Ctrl-C ends it all.
 set -euo pipefail
@@ -39,6 +40,7 @@ export VELK_SIM_CONTROL="$scratch/velk-sim.sock"
 time_server='{D4759F97-ABB6-4DBA-8ECD-9B2B0CEE91DE}'
 rss_server='{E05BD3C7-7B79-4C59-A6CC-49B21F612047}'
 generic_renderer='{3DF377CA-5671-4382-815A-E55BD22A145B}'
+caller_id_server='{71BBF737-52C6-49EB-855A-6F957546B3BC}'
 
 step() { printf '\033[1m$ %s\033[0m\n' "$*"; "$@"; }
 
@@ -73,6 +75,8 @@ state="$(le 3 2)$(le 3 2)$(le 5000 4)$(le 0 2)$(picture 'ddd d MMM yyyy')$(pictu
 step "$bin/velkreg" add "$player_key" --value Classes --data "$time_server"
 step "$bin/velkreg" add "$player_key\\$time_server" --value Parameters --type REG_BINARY --data "$state"
 
+news_classes=()
+news_key="HKLM\\SOFTWARE\\Velk\\DataServer\\DataProviders\\${news_udn#uuid:}"
 # The second player shows a feed from a web server on loopback: the feed's subkey (its
 # renderer and the renderer's state, the URL with its zero and no credentials), then the
 # player's list of feeds after the host header.
@@ -96,11 +100,29 @@ FEED
   step "$bin/velkreg" add "$feed_key" --value Flags --type REG_DWORD --data 1
   step "$bin/velkreg" add "$feed_key" --value RSSParserConfig --type REG_BINARY \
     --data "$(le $((${#url} + 1)) 4)$(hex "$url")00$(le 0 4)"
-  news_key="HKLM\\SOFTWARE\\Velk\\DataServer\\DataProviders\\${news_udn#uuid:}"
-  step "$bin/velkreg" add "$news_key" --value Classes --data "$rss_server"
+  news_classes=("$rss_server")
   step "$bin/velkreg" add "$news_key\\$rss_server" --value Parameters --type REG_BINARY \
     --data "$(le 3 2)$(le 3 2)$(le 5000 4)$(le 0 2)$(le 1 4)$(picture "$feed")"
 fi
+
+# The second player takes calls too: the caller-ID provider's line is a scripted one that rings
+# once, 8 seconds after the service takes the player on, with the caller's number and name.
+cat > "$scratch/call.txt" <<'CALL'
+WAIT 8000
+RING
+DATE = 1224
+TIME = 1800
+NMBR = 5551234
+NAME = VELK DEMO
+RING
+CALL
+step "$bin/velkreg" add "HKLM\\SOFTWARE\\Velk\\DataServer\\Globals\\$caller_id_server" \
+  --value Lines --data "script:$scratch/call.txt"
+step "$bin/velkreg" add "$news_key\\$caller_id_server" --value Parameters --type REG_BINARY \
+  --data "$(le 3 2)$(le 3 2)$(le 5000 4)$(le 0 2)"
+classes=()
+for class in "${news_classes[@]}" "$caller_id_server"; do classes+=(--data "$class"); done
+step "$bin/velkreg" add "$news_key" --value Classes --type REG_MULTI_SZ "${classes[@]}"
 
 printf '\033[1m$ %s\033[0m\n' "velk &"
 "$bin/velk" &
@@ -110,9 +132,12 @@ echo
 echo "The player's display, live. From another terminal, press EXIT on its remote:"
 echo "  $bin/velk-sim key $address CK_EXIT --control $VELK_SIM_CONTROL"
 if [ -n "${feed:-}" ]; then
-  echo "The second player scrolls the news; watch it from another terminal:"
-  echo "  $bin/velk-sim show $news_address --control $VELK_SIM_CONTROL"
+  echo "The second player scrolls the news, and a call rings on it 8 seconds after the start;"
+else
+  echo "A call rings on the second player 8 seconds after the start;"
 fi
+echo "watch it from another terminal:"
+echo "  $bin/velk-sim show $news_address --control $VELK_SIM_CONTROL"
 echo "Ctrl-C ends the demo."
 "$bin/velk-sim" show "$address" &
 pids+=($!)

@@ -4,13 +4,10 @@
 // text scrolled, and EXIT gives the display back.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <functional>
-#include <thread>
-
 #include "platform/memory_stream.h"
 #include "platform/reg_key.h"
 #include "platform/registry_test_fixture.h"
+#include "providers/common/testdata/velk_service_process.h"
 #include "providers/mail/mail_servers_state.h"
 #include "providers/mail/testdata/dovecot_server.h"
 #include "tools/sim/sim_test_support.h"
@@ -20,21 +17,11 @@ namespace {
 
 using sim::testing::SimProcess;
 using testing::DovecotServer;
-using Clock = std::chrono::steady_clock;
 
-constexpr auto kWait = std::chrono::seconds(30);
 constexpr const char* kMailServer = "{DC347D9C-CCC6-4F9A-AEF7-F69365E7F635}";
 
-bool WaitFor(const std::function<bool()>& condition)
-{
-    const auto until = Clock::now() + kWait;
-    while (!condition()) {
-        if (Clock::now() > until)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return true;
-}
+using testing::VelkProcess;
+using testing::WaitFor;
 
 std::string TextLine(int y, std::string_view text)
 {
@@ -85,27 +72,11 @@ TEST_F(MailEndToEndTest, TheRemoteBrowsesTheMailAndExitGivesTheDisplayBack)
     account->password = testing::kMailPassword;
     MemoryStream state;
     ASSERT_EQ(WriteMailServers(state, DataProtection(), {account}), S_OK);
-    RegKey globals;
-    ASSERT_EQ(globals.Create(Hive::LocalMachine, std::string("SOFTWARE\\Velk\\DataServer\\Globals\\") + kMailServer), S_OK);
-    ASSERT_EQ(globals.SetBinaryValue("Parameters", state.bytes()), S_OK);
-
-    // address, name, model, display type, firmware, UDN, kind
-    const auto players = sim_.Control("players");
-    ASSERT_EQ(players.size(), 1u);
-    const std::size_t udn_start = players[0].find("\tuuid:");
-    ASSERT_NE(udn_start, std::string::npos) << players[0];
-    const std::string udn = players[0].substr(udn_start + 6, players[0].find('\t', udn_start + 1) - udn_start - 6);
-    const std::string player_key = "SOFTWARE\\Velk\\DataServer\\DataProviders\\" + udn;
-    RegKey key;
-    ASSERT_EQ(key.Create(Hive::LocalMachine, player_key), S_OK);
-    ASSERT_EQ(key.SetStringValue("Classes", kMailServer), S_OK);
-    RegKey device_state;
-    ASSERT_EQ(device_state.Create(Hive::LocalMachine, player_key + "\\" + kMailServer), S_OK);
+    ASSERT_NO_FATAL_FAILURE(testing::WriteObjectState(kMailServer, state.bytes()));
     // Font 2, menu time-out 1 s, content always; the mail's own device state is empty.
-    const std::vector<std::uint8_t> host_header = {3, 0, 2, 0, 0xE8, 0x03, 0, 0, 0, 0};
-    ASSERT_EQ(device_state.SetBinaryValue("Parameters", host_header), S_OK);
+    ASSERT_NO_FATAL_FAILURE(testing::ListOnOnlyPlayer(sim_, kMailServer, {3, 0, 2, 0, 0xE8, 0x03, 0, 0, 0, 0}));
 
-    BackgroundProgram velk({(ProgramFolder() / "velk").string()});
+    VelkProcess velk;
     ASSERT_TRUE(velk.started());
     // One account: its messages at once.
     ASSERT_TRUE(Sees(0, TextLine(0, "* Lunch on Friday"))) << "the player never showed the mail";
