@@ -1,13 +1,12 @@
 #include "display/velk_display.h"
 
-#include <cstdlib>
-
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QSysInfo>
 
 #include "automation/automation_client.h"
+#include "display/service_calls.h"
 #include "platform/ascii.h"
 #include "platform/error_info.h"
 
@@ -16,36 +15,6 @@ namespace velk {
 namespace {
 
 constexpr std::string_view kClipboard = "clipboard";
-
-HRESULT Member(const DispatchablePtr& object, std::string_view name, MemberKind kind,
-               std::vector<Variant> args, Variant& result)
-{
-    const MemberDesc* member = object->Table().Find(name, kind);
-    if (!member)
-        return DISP_E_UNKNOWNNAME;
-    return object->Invoke(member->dispid, kind, args, result);
-}
-
-HRESULT GetObject(const DispatchablePtr& object, std::string_view name, DispatchablePtr& out,
-                  std::vector<Variant> args = {}, MemberKind kind = MemberKind::PropertyGet)
-{
-    Variant result;
-    HRESULT hr = Member(object, name, kind, std::move(args), result);
-    if (FAILED(hr))
-        return hr;
-    UnknownPtr unknown;
-    hr = result.ToObject(unknown);
-    if (FAILED(hr))
-        return hr;
-    out = std::dynamic_pointer_cast<IDispatchable>(unknown);
-    return out ? S_OK : E_NOINTERFACE;
-}
-
-HRESULT Put(const DispatchablePtr& object, std::string_view name, Variant value)
-{
-    Variant ignored;
-    return Member(object, name, MemberKind::PropertyPut, {std::move(value)}, ignored);
-}
 
 // COLORREF 0x00BBGGRR, as the capture takes colours.
 std::uint32_t ColorrefOf(const QColor& color)
@@ -96,18 +65,8 @@ HRESULT CVelkDisplay::ConnectToServer()
         client_->CloseEvents();
     client_.reset();
     SetReadyState(ReadyStateLoading);
-    QString host = server_.isEmpty() ? QStringLiteral("127.0.0.1") : server_;
-    quint16 port = kDefaultPort;
-    if (const int colon = host.lastIndexOf(':'); colon > 0 && !host.contains(']')) {
-        bool ok = false;
-        port = host.mid(colon + 1).toUShort(&ok);
-        if (!ok || port == 0)
-            return ReportError(E_INVALIDARG, "\"" + server_.toStdString() + "\" names no port.");
-        host.truncate(colon);
-    }
-    const char* token = std::getenv("VELK_TOKEN");
     std::shared_ptr<AutomationClient> client;
-    HRESULT hr = AutomationClient::Connect(host.toStdString(), port, token ? token : "", client);
+    HRESULT hr = ConnectToService(server_, client);
     if (FAILED(hr))
         return hr;
     hr = client->OpenEvents([this](const DispatchablePtr& source, const std::string& member,
@@ -144,7 +103,7 @@ HRESULT CVelkDisplay::ConnectToPlayer()
     if (SUCCEEDED(hr))
         hr = GetObject(player, "RCPSession", session);
     if (SUCCEEDED(hr))
-        hr = Put(session, "MonitorDisplay", Variant::FromBool(true));
+        hr = PutProperty(session, "MonitorDisplay", Variant::FromBool(true));
     if (FAILED(hr))
         return hr;
     session_ = session;
@@ -167,7 +126,7 @@ HRESULT CVelkDisplay::ConnectToPlayer()
 void CVelkDisplay::Disconnect()
 {
     if (session_)
-        Put(session_, "MonitorDisplay", Variant::FromBool(false));
+        PutProperty(session_, "MonitorDisplay", Variant::FromBool(false));
     session_.reset();
     capture_.reset();
     picture_ = QImage();
@@ -191,8 +150,8 @@ void CVelkDisplay::PassColors()
 {
     if (!capture_)
         return;
-    Put(capture_, "BackgroundColor", Variant(ColorrefOf(back_)));
-    Put(capture_, "ForegroundColor", Variant(ColorrefOf(fore_)));
+    PutProperty(capture_, "BackgroundColor", Variant(ColorrefOf(back_)));
+    PutProperty(capture_, "ForegroundColor", Variant(ColorrefOf(fore_)));
 }
 
 void CVelkDisplay::setBackColor(const QColor& color)

@@ -33,7 +33,6 @@ public:
     // The ready states a container sees after a change of Server or DeviceUDN.
     enum ReadyState { ReadyStateLoading = 1, ReadyStateLoaded = 2, ReadyStateInteractive = 3,
                       ReadyStateComplete = 4 };
-    static constexpr quint16 kDefaultPort = 4445;
 
     explicit CVelkDisplay(QWidget* parent = nullptr);
     ~CVelkDisplay() override;

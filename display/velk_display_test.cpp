@@ -1,13 +1,26 @@
 // The display mirror widget: its two messages, and (inside a private network namespace, with
 // the real service finding a simulated player) the live picture, its copy, and the display
 // request it gives back when it goes.
+#include <cstdlib>
+#include <functional>
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 #include "automation/automation_client.h"
+#include "display/connection_property_page.h"
+#include "display/player_list.h"
+#include "display/service_calls.h"
 #include "display/velk_display.h"
 #include "tools/sim/sim_test_support.h"
+#include "ui/property_sheet.h"
 
 namespace velk {
 
@@ -38,36 +51,42 @@ bool ShowsFrame(const QImage& picture, const sim::FrameBuffer& frame)
     return true;
 }
 
-// A member's result, called by name as scripts do.
-Variant Call(const DispatchablePtr& object, std::string_view name, MemberKind kind,
-             std::vector<Variant> args = {})
-{
-    const MemberDesc* member = object->Table().Find(name, kind);
-    Variant result;
-    if (!member || FAILED(object->Invoke(member->dispid, kind, args, result)))
-        return {};
-    return result;
-}
-
-DispatchablePtr Object(const Variant& value)
-{
-    UnknownPtr object;
-    return SUCCEEDED(value.ToObject(object)) ? std::dynamic_pointer_cast<IDispatchable>(object)
-                                             : nullptr;
-}
-
 // Whether some client monitors the player's display, as the service says.
 bool Monitored(const DispatchablePtr& root, const QString& udn)
 {
-    const auto devices = Object(Call(root, "VelkDevices", MemberKind::PropertyGet));
-    const auto player = devices ? Object(Call(devices, "Item", MemberKind::Method,
-                                              {Variant(udn.toStdString())}))
-                                : nullptr;
-    const auto session = player ? Object(Call(player, "RCPSession", MemberKind::PropertyGet))
-                                : nullptr;
-    bool on = false;
-    return session && SUCCEEDED(Call(session, "MonitorDisplay", MemberKind::PropertyGet).ToBool(on)) &&
-           on;
+    DispatchablePtr devices;
+    DispatchablePtr player;
+    DispatchablePtr session;
+    Variant on;
+    bool monitored = false;
+    return SUCCEEDED(GetObject(root, "VelkDevices", devices)) &&
+           SUCCEEDED(GetObject(devices, "Item", player, {Variant(udn.toStdString())},
+                               MemberKind::Method)) &&
+           SUCCEEDED(GetObject(player, "RCPSession", session)) &&
+           SUCCEEDED(CallMember(session, "MonitorDisplay", MemberKind::PropertyGet, {}, on)) &&
+           SUCCEEDED(on.ToBool(monitored)) && monitored;
+}
+
+// Runs `action` on the next modal widget of type T once it shows.
+template <class T> void WhenShown(std::function<void(T&)> action)
+{
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, action] {
+        auto* modal = qobject_cast<T*>(QApplication::activeModalWidget());
+        if (!modal)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        action(*modal);
+    });
+    timer->start();
+}
+
+void Picture(QWidget& window, const char* name)
+{
+    if (const char* docs = std::getenv("VELK_DOCS_DIR"))
+        window.grab().save(QString::fromUtf8(docs) + "/" + name + ".png");
 }
 
 } // namespace
@@ -98,6 +117,39 @@ private slots:
         QVERIFY(FAILED(display.Copy("clipboard")));
     }
 
+    void ConnectionPageWillNotBeLeftWithoutAPlayer()
+    {
+        CVelkDisplay display;
+        // Nothing listens on port 1.
+        display.setServer("127.0.0.1:1");
+        PropertySheet sheet("Velk Display Properties");
+        sheet.AddPage(CConnectionPropertyPage::Record(display));
+        sheet.open();
+        auto* another = sheet.findChild<QRadioButton*>("another");
+        auto* server = sheet.findChild<QLineEdit*>("server");
+        auto* players = sheet.findChild<QComboBox*>("players");
+        QVERIFY(another->isChecked() && server->isEnabled());
+        QCOMPARE(server->text(), QString("127.0.0.1:1"));
+        QCOMPARE(players->count(), 1);
+        QCOMPARE(players->itemText(0), QString("(Please select a device)"));
+
+        QTest::mouseClick(sheet.findChild<QRadioButton*>("local"), Qt::LeftButton);
+        QVERIFY(!server->isEnabled());
+        QTest::mouseClick(another, Qt::LeftButton);
+        QVERIFY(server->isEnabled());
+
+        QString warning;
+        WhenShown<QMessageBox>([&](QMessageBox& box) {
+            warning = box.text();
+            box.accept();
+        });
+        sheet.accept();
+        QCOMPARE(warning, QString("Please select a device "));
+        QVERIFY(sheet.isVisible());
+        QVERIFY(players->hasFocus() || QApplication::focusWidget() == nullptr);
+        QCOMPARE(display.DeviceUDN(), QString());
+    }
+
     void MirrorsASimulatedPlayerThroughTheService()
     {
         const QByteArray service = qgetenv("VELK_MIRROR_SERVICE");
@@ -113,15 +165,38 @@ private slots:
         QVERIFY(velk.waitForStarted());
         const auto players = sim.Control("players");
         QCOMPARE(players.size(), std::size_t{1});
-        const QString udn = QString::fromStdString(players[0]).split('\t').value(5);
+        const QStringList fields = QString::fromStdString(players[0]).split('\t');
+        const QString name = fields.value(1);
+        const QString udn = fields.value(5);
 
         auto display = std::make_unique<CVelkDisplay>();
         display->setBackColor(kBack);
         display->setForeColor(kFore);
         display->resize(560, 32);
-        QTRY_VERIFY_WITH_TIMEOUT(SUCCEEDED(display->setServer("")) &&
-                                     SUCCEEDED(display->setDeviceUDN(udn)),
-                                 kWaitMs);
+        // Once the service has found the player, the connection page offers it by name.
+        const auto found = [&] {
+            std::shared_ptr<AutomationClient> client;
+            std::vector<PlayerEntry> entries;
+            return SUCCEEDED(ConnectToService("", client)) &&
+                   SUCCEEDED(ListPlayers(client->Root(), entries)) && entries.size() == 1;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(found(), kWaitMs);
+        {
+            PropertySheet sheet("Velk Display Properties");
+            sheet.AddPage(CConnectionPropertyPage::Record(*display));
+            sheet.open();
+            QVERIFY(sheet.findChild<QRadioButton*>("local")->isChecked());
+            auto* list = sheet.findChild<QComboBox*>("players");
+            QCOMPARE(list->count(), 2);
+            QCOMPARE(list->itemText(1), name);
+            list->setCurrentIndex(1);
+            QCOMPARE(sheet.findChild<QLineEdit*>("udn")->text(), udn);
+            Picture(sheet, "connection-page");
+            sheet.accept();
+            QVERIFY(!sheet.isVisible());
+        }
+        QCOMPARE(display->Server(), QString());
+        QCOMPARE(display->DeviceUDN(), udn);
         QCOMPARE(display->readyState(), CVelkDisplay::ReadyStateComplete);
         QTRY_VERIFY_WITH_TIMEOUT(ShowsFrame(display->picture(), sim.Frame()), kWaitMs);
         const QImage before = display->picture();
@@ -142,7 +217,7 @@ private slots:
 
         // The widget gone, its display request is gone.
         std::shared_ptr<AutomationClient> client;
-        QCOMPARE(AutomationClient::Connect("127.0.0.1", CVelkDisplay::kDefaultPort, "", client),
+        QCOMPARE(AutomationClient::Connect("127.0.0.1", kServicePort, "", client),
                  S_OK);
         QVERIFY(Monitored(client->Root(), udn));
         display.reset();
