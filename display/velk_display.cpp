@@ -1,5 +1,7 @@
 #include "display/velk_display.h"
 
+#include <utility>
+
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QPainter>
@@ -23,6 +25,25 @@ std::uint32_t ColorrefOf(const QColor& color)
            static_cast<std::uint32_t>(color.green()) << 8 | static_cast<std::uint32_t>(color.red());
 }
 
+// The picture with each pixel of one of the `from` colours in the matching `to` colour.
+QImage Recoloured(const QImage& picture, const std::pair<QColor, QColor>& from,
+                  const std::pair<QColor, QColor>& to)
+{
+    QImage recoloured = picture.convertToFormat(QImage::Format_RGB32);
+    const QRgb back = from.first.rgb();
+    const QRgb fore = from.second.rgb();
+    for (int y = 0; y < recoloured.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(recoloured.scanLine(y));
+        for (int x = 0; x < recoloured.width(); ++x) {
+            if (row[x] == back)
+                row[x] = to.first.rgb();
+            else if (row[x] == fore)
+                row[x] = to.second.rgb();
+        }
+    }
+    return recoloured;
+}
+
 } // namespace
 
 CVelkDisplay::CVelkDisplay(QWidget* parent) : QWidget(parent)
@@ -41,19 +62,25 @@ CVelkDisplay::~CVelkDisplay()
 HRESULT CVelkDisplay::setServer(const QString& server)
 {
     server_ = server;
-    HRESULT hr = ConnectToServer();
-    if (SUCCEEDED(hr))
-        hr = ConnectToPlayer();
-    update();
-    return hr;
+    return Reconnect(true);
 }
 
 HRESULT CVelkDisplay::setDeviceUDN(const QString& udn)
 {
     udn_ = udn;
-    HRESULT hr = client_ ? S_OK : ConnectToServer();
+    return Reconnect(!client_);
+}
+
+HRESULT CVelkDisplay::Reconnect(bool to_service)
+{
+    // A container sees the same order after every change: loaded, interactive, and then
+    // complete with the player's capture followed, loading without it.
+    SetReadyState(ReadyStateLoaded);
+    SetReadyState(ReadyStateInteractive);
+    HRESULT hr = to_service ? ConnectToServer() : S_OK;
     if (SUCCEEDED(hr))
         hr = ConnectToPlayer();
+    SetReadyState(capture_ ? ReadyStateComplete : ReadyStateLoading);
     update();
     return hr;
 }
@@ -64,7 +91,6 @@ HRESULT CVelkDisplay::ConnectToServer()
     if (client_)
         client_->CloseEvents();
     client_.reset();
-    SetReadyState(ReadyStateLoading);
     std::shared_ptr<AutomationClient> client;
     HRESULT hr = ConnectToService(server_, client);
     if (FAILED(hr))
@@ -83,7 +109,6 @@ HRESULT CVelkDisplay::ConnectToServer()
     if (FAILED(hr))
         return hr;
     client_ = std::move(client);
-    SetReadyState(ReadyStateLoaded);
     return S_OK;
 }
 
@@ -92,7 +117,6 @@ HRESULT CVelkDisplay::ConnectToPlayer()
     Disconnect();
     if (udn_.isEmpty() || !client_)
         return S_OK;
-    SetReadyState(ReadyStateInteractive);
     DispatchablePtr devices;
     DispatchablePtr player;
     DispatchablePtr session;
@@ -119,7 +143,6 @@ HRESULT CVelkDisplay::ConnectToPlayer()
         Disconnect();
         return hr;
     }
-    SetReadyState(ReadyStateComplete);
     return S_OK;
 }
 
@@ -156,14 +179,21 @@ void CVelkDisplay::PassColors()
 
 void CVelkDisplay::setBackColor(const QColor& color)
 {
-    back_ = color;
-    PassColors();
-    update();
+    SetColors(color, fore_);
 }
 
 void CVelkDisplay::setForeColor(const QColor& color)
 {
-    fore_ = color;
+    SetColors(back_, color);
+}
+
+void CVelkDisplay::SetColors(const QColor& back, const QColor& fore)
+{
+    // The picture shown takes the new colours at once; the capture's next ones come in them.
+    if (!picture_.isNull())
+        picture_ = Recoloured(picture_, {back_, fore_}, {back, fore});
+    back_ = back;
+    fore_ = fore;
     PassColors();
     update();
 }

@@ -29,6 +29,18 @@ namespace {
 constexpr int kWaitMs = 30000;
 const QColor kBack(0x10, 0x20, 0x30);
 const QColor kFore(0xF0, 0xE0, 0x00);
+const QColor kOtherFore(0x20, 0xFF, 0x40);
+const QList<int> kLoadedThenLoading = {CVelkDisplay::ReadyStateLoaded,
+                                       CVelkDisplay::ReadyStateInteractive,
+                                       CVelkDisplay::ReadyStateLoading};
+
+QList<int> States(const QSignalSpy& spy)
+{
+    QList<int> states;
+    for (const auto& arguments : spy)
+        states.append(arguments.at(0).toInt());
+    return states;
+}
 
 bool HasColour(const QImage& image, const QColor& colour)
 {
@@ -117,6 +129,27 @@ private slots:
         QVERIFY(FAILED(display.Copy("clipboard")));
     }
 
+    void EachChangeGoesThroughTheReadyStatesInOrder()
+    {
+        struct Change {
+            const char* what;
+            std::function<HRESULT(CVelkDisplay&)> make;
+        };
+        // Nothing listens on port 1.
+        const Change changes[] = {
+            {"server down", [](CVelkDisplay& d) { return d.setServer("127.0.0.1:1"); }},
+            {"player on it", [](CVelkDisplay& d) { return d.setDeviceUDN("uuid:5A1B-0001"); }},
+            {"no player", [](CVelkDisplay& d) { return d.setDeviceUDN(""); }},
+            {"no server", [](CVelkDisplay& d) { return d.setServer(""); }},
+        };
+        CVelkDisplay display;
+        for (const auto& change : changes) {
+            QSignalSpy spy(&display, &CVelkDisplay::readyStateChanged);
+            change.make(display);
+            QVERIFY2(States(spy) == kLoadedThenLoading, change.what);
+        }
+    }
+
     void ConnectionPageWillNotBeLeftWithoutAPlayer()
     {
         CVelkDisplay display;
@@ -192,18 +225,27 @@ private slots:
             list->setCurrentIndex(1);
             QCOMPARE(sheet.findChild<QLineEdit*>("udn")->text(), udn);
             Picture(sheet, "connection-page");
+            QSignalSpy spy(display.get(), &CVelkDisplay::readyStateChanged);
             sheet.accept();
+            QCOMPARE(States(spy), (QList<int>{CVelkDisplay::ReadyStateLoaded,
+                                              CVelkDisplay::ReadyStateInteractive,
+                                              CVelkDisplay::ReadyStateComplete}));
             QVERIFY(!sheet.isVisible());
         }
         QCOMPARE(display->Server(), QString());
         QCOMPARE(display->DeviceUDN(), udn);
-        QCOMPARE(display->readyState(), CVelkDisplay::ReadyStateComplete);
         QTRY_VERIFY_WITH_TIMEOUT(ShowsFrame(display->picture(), sim.Frame()), kWaitMs);
+
+        // A new colour shows at once, and the next pictures come in it.
+        display->setForeColor(kOtherFore);
+        const QImage recoloured = display->grab().toImage();
+        QVERIFY(HasColour(recoloured, kOtherFore) && !HasColour(recoloured, kFore));
         const QImage before = display->picture();
         sim.Control("key " + sim.address() + " CK_VOLUME_UP");
         QTRY_VERIFY_WITH_TIMEOUT(display->picture() != before &&
                                      ShowsFrame(display->picture(), sim.Frame()),
                                  kWaitMs);
+        QVERIFY(HasColour(display->picture(), kOtherFore) && !HasColour(display->picture(), kFore));
 
         // Stretched over the widget, two pixels a pixel.
         const QImage painted = display->grab().toImage();
