@@ -1,28 +1,23 @@
 // The display mirror widget: its two messages, and (inside a private network namespace, with
 // the real service finding a simulated player) the live picture, its copy, and the display
 // request it gives back when it goes.
-#include <cstdlib>
 #include <functional>
 
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
 
-#include "automation/automation_client.h"
 #include "display/connection_property_page.h"
-#include "display/player_list.h"
-#include "display/service_calls.h"
+#include "display/testdata/display_test_support.h"
 #include "display/velk_display.h"
-#include "tools/sim/sim_test_support.h"
 #include "ui/property_sheet.h"
 
 namespace velk {
+
+using namespace velk::testing;
 
 namespace {
 
@@ -61,44 +56,6 @@ bool ShowsFrame(const QImage& picture, const sim::FrameBuffer& frame)
             if ((picture.pixelColor(x, y) != kBack) != frame.Pixel(x, y))
                 return false;
     return true;
-}
-
-// Whether some client monitors the player's display, as the service says.
-bool Monitored(const DispatchablePtr& root, const QString& udn)
-{
-    DispatchablePtr devices;
-    DispatchablePtr player;
-    DispatchablePtr session;
-    Variant on;
-    bool monitored = false;
-    return SUCCEEDED(GetObject(root, "VelkDevices", devices)) &&
-           SUCCEEDED(GetObject(devices, "Item", player, {Variant(udn.toStdString())},
-                               MemberKind::Method)) &&
-           SUCCEEDED(GetObject(player, "RCPSession", session)) &&
-           SUCCEEDED(CallMember(session, "MonitorDisplay", MemberKind::PropertyGet, {}, on)) &&
-           SUCCEEDED(on.ToBool(monitored)) && monitored;
-}
-
-// Runs `action` on the next modal widget of type T once it shows.
-template <class T> void WhenShown(std::function<void(T&)> action)
-{
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, action] {
-        auto* modal = qobject_cast<T*>(QApplication::activeModalWidget());
-        if (!modal)
-            return;
-        timer->stop();
-        timer->deleteLater();
-        action(*modal);
-    });
-    timer->start();
-}
-
-void Picture(QWidget& window, const char* name)
-{
-    if (const char* docs = std::getenv("VELK_DOCS_DIR"))
-        window.grab().save(QString::fromUtf8(docs) + "/" + name + ".png");
 }
 
 } // namespace
@@ -185,35 +142,20 @@ private slots:
 
     void MirrorsASimulatedPlayerThroughTheService()
     {
-        const QByteArray service = qgetenv("VELK_MIRROR_SERVICE");
-        if (service.isEmpty())
+        if (!ServiceWithPlayer::Available())
             QSKIP("runs inside a private network namespace (service.display_mirror_in_namespace)");
-        QTemporaryDir registry;
-        qputenv("VELK_REGISTRY_DIR", registry.path().toUtf8());
-        qunsetenv("VELK_DISCOVERY");
-        sim::testing::SimProcess sim({"--display", "Small VFD"});
-        QVERIFY(sim.ready());
-        QProcess velk;
-        velk.start(QString::fromUtf8(service), {});
-        QVERIFY(velk.waitForStarted());
-        const auto players = sim.Control("players");
-        QCOMPARE(players.size(), std::size_t{1});
-        const QStringList fields = QString::fromStdString(players[0]).split('\t');
-        const QString name = fields.value(1);
-        const QString udn = fields.value(5);
+        ServiceWithPlayer service;
+        QVERIFY(service.started());
+        auto& sim = service.sim();
+        const QString name = service.name();
+        const QString udn = service.udn();
 
         auto display = std::make_unique<CVelkDisplay>();
         display->setBackColor(kBack);
         display->setForeColor(kFore);
         display->resize(560, 32);
         // Once the service has found the player, the connection page offers it by name.
-        const auto found = [&] {
-            std::shared_ptr<AutomationClient> client;
-            std::vector<PlayerEntry> entries;
-            return SUCCEEDED(ConnectToService("", client)) &&
-                   SUCCEEDED(ListPlayers(client->Root(), entries)) && entries.size() == 1;
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(found(), kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(ServicePlayers().size() == 1, kWaitMs);
         {
             PropertySheet sheet("Velk Display Properties");
             sheet.AddPage(CConnectionPropertyPage::Record(*display));
@@ -253,20 +195,14 @@ private slots:
         for (int y = 0; y < picture.height(); ++y)
             for (int x = 0; x < picture.width(); ++x)
                 QCOMPARE(painted.pixelColor(2 * x + 1, 2 * y + 1), picture.pixelColor(x, y));
-        const QString file = registry.filePath("copy.bmp");
+        const QString file = service.registry() + "/copy.bmp";
         QCOMPARE(display->Copy(file), S_OK);
         QCOMPARE(QImage(file).convertToFormat(picture.format()), picture);
 
         // The widget gone, its display request is gone.
-        std::shared_ptr<AutomationClient> client;
-        QCOMPARE(AutomationClient::Connect("127.0.0.1", kServicePort, "", client),
-                 S_OK);
-        QVERIFY(Monitored(client->Root(), udn));
+        QVERIFY(Monitored(udn));
         display.reset();
-        QVERIFY(!Monitored(client->Root(), udn));
-        client.reset();
-        velk.terminate();
-        QVERIFY(velk.waitForFinished(kWaitMs));
+        QVERIFY(!Monitored(udn));
     }
 };
 
