@@ -9,17 +9,14 @@ Runs inside a private network namespace with the programs of $VELK_BIN_DIR:
 Exit 77: no Chromium."""
 
 import os
-import shutil
 import statistics
-import subprocess
 import sys
-import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests",
                                 "integration"))
-from display_page_nstest import (BIN, PAGE_PIXELS, PLAYER, Browser, Simulator,  # noqa: E402
-                                 chromium_binary, velkctl, wait_for)
+from display_page_nstest import (PAGE_PIXELS, PLAYER, chromium_binary,  # noqa: E402
+                                 shown_page, wait_for)
 
 CHANGES = 40
 
@@ -36,21 +33,7 @@ def main():
     if not chromium_binary():
         print("SKIPPED: Chromium is not installed (apt-get install chromium)")
         return 77
-    folder = tempfile.mkdtemp(prefix="velk-page-bench-")
-    os.environ["VELK_REGISTRY_DIR"] = folder
-    os.environ.pop("VELK_DISCOVERY", None)
-    sim = Simulator(folder)
-    velk = subprocess.Popen([os.path.join(BIN, "velk")], stdout=subprocess.DEVNULL,
-                            stderr=subprocess.DEVNULL)
-    browser = None
-    try:
-        wait_for("the service to find the player", lambda: velkctl("VelkDevices.Count") == "1")
-        udn = velkctl("VelkDevices.Item(0).UDN")
-        browser = Browser(folder)
-        browser.send("Page.navigate", {"url": "http://127.0.0.1:4445/display/" + udn},
-                     browser.session)
-        wait_for("the page to show the display",
-                 lambda: browser.evaluate(PAGE_PIXELS) == sim.frame())
+    with shown_page() as (sim, browser, _):
         browser.evaluate(STAMP_DRAWS)
         times = []
         for turn in range(CHANGES):
@@ -68,13 +51,6 @@ def main():
               "slowest %.1f ms" % (CHANGES, statistics.median(times),
                                    times[int(len(times) * 0.9) - 1], times[-1]))
         return 0
-    finally:
-        if browser:
-            browser.stop()
-        velk.terminate()
-        velk.wait()
-        sim.stop()
-        shutil.rmtree(folder, ignore_errors=True)
 
 
 if __name__ == "__main__":

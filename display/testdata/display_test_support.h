@@ -1,6 +1,6 @@
 // What the mirror's and the saver's QtTests share: a simulated player found by the real
 // service (inside a private network namespace), the service's word on whether a display is
-// monitored, acting on the next modal dialog, and pictures for docs/.
+// monitored, and pictures for docs/.
 #pragma once
 
 #include <cstdlib>
@@ -20,6 +20,7 @@
 #include "display/player_list.h"
 #include "display/service_calls.h"
 #include "tools/sim/sim_test_support.h"
+#include "ui/testdata/when_shown.h"
 
 namespace velk::testing {
 
@@ -51,21 +52,7 @@ inline std::vector<PlayerEntry> ServicePlayers()
     return players;
 }
 
-// Runs `action` on the next modal widget of type T once it shows.
-template <class T> void WhenShown(std::function<void(T&)> action)
-{
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, action] {
-        auto* modal = qobject_cast<T*>(QApplication::activeModalWidget());
-        if (!modal)
-            return;
-        timer->stop();
-        timer->deleteLater();
-        action(*modal);
-    });
-    timer->start();
-}
+using velk::test::WhenShown;
 
 // Saves the picture as docs/<name>.png when $VELK_DOCS_DIR names the folder.
 inline void Picture(const QImage& picture, const char* name)

@@ -23,6 +23,7 @@
 #include "providers/mail/velk_mail_server.h"
 #include "ui/property_sheet.h"
 #include "ui/testdata/test_page.h"
+#include "ui/testdata/when_shown.h"
 #include "ui/wizard.h"
 
 namespace velk {
@@ -31,22 +32,8 @@ namespace {
 using test::ButtonOf;
 using test::Click;
 using test::TypeInto;
+using test::WhenShown;
 
-// Runs action on the next modal window of type T once it shows (the caller then opens it).
-template <class T> void WhenShown(std::function<void(T&)> action)
-{
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, action] {
-        auto* modal = qobject_cast<T*>(QApplication::activeModalWidget());
-        if (!modal)
-            return;
-        timer->stop();
-        timer->deleteLater();
-        action(*modal);
-    });
-    timer->start();
-}
 
 QStringList Rows(QWidget& sheet)
 {
