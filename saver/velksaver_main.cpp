@@ -60,6 +60,10 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName("velksaver");
     QApplication::setQuitOnLastWindowClosed(true);
+    if (stop_fd < 0) {
+        std::perror("velksaver: signalfd");
+        return 1;
+    }
     QSocketNotifier stop(stop_fd, QSocketNotifier::Read);
     // exit, not quit: quit asks the windows first, and a window in another's does not answer.
     QObject::connect(&stop, &QSocketNotifier::activated, &app, [&] {
