@@ -14,7 +14,7 @@ PACKAGES := cmake ninja-build g++ pkg-config \
 	libgtest-dev libgmock-dev libbenchmark-dev \
 	libsqlite3-dev libsodium-dev libxml2-dev libcurl4-openssl-dev libssl-dev \
 	libgupnp-1.6-dev libavahi-compat-libdnssd-dev nlohmann-json3-dev libcpp-httplib-dev libpng-dev \
-	qt6-base-dev xvfb iproute2 util-linux dovecot-pop3d
+	qt6-base-dev libxcb1-dev xvfb iproute2 util-linux dovecot-pop3d
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

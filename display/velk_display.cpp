@@ -1,6 +1,6 @@
 #include "display/velk_display.h"
 
-#include <cstdlib>
+#include <utility>
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -8,6 +8,7 @@
 #include <QSysInfo>
 
 #include "automation/automation_client.h"
+#include "display/service_calls.h"
 #include "platform/ascii.h"
 #include "platform/error_info.h"
 
@@ -17,41 +18,30 @@ namespace {
 
 constexpr std::string_view kClipboard = "clipboard";
 
-HRESULT Member(const DispatchablePtr& object, std::string_view name, MemberKind kind,
-               std::vector<Variant> args, Variant& result)
-{
-    const MemberDesc* member = object->Table().Find(name, kind);
-    if (!member)
-        return DISP_E_UNKNOWNNAME;
-    return object->Invoke(member->dispid, kind, args, result);
-}
-
-HRESULT GetObject(const DispatchablePtr& object, std::string_view name, DispatchablePtr& out,
-                  std::vector<Variant> args = {}, MemberKind kind = MemberKind::PropertyGet)
-{
-    Variant result;
-    HRESULT hr = Member(object, name, kind, std::move(args), result);
-    if (FAILED(hr))
-        return hr;
-    UnknownPtr unknown;
-    hr = result.ToObject(unknown);
-    if (FAILED(hr))
-        return hr;
-    out = std::dynamic_pointer_cast<IDispatchable>(unknown);
-    return out ? S_OK : E_NOINTERFACE;
-}
-
-HRESULT Put(const DispatchablePtr& object, std::string_view name, Variant value)
-{
-    Variant ignored;
-    return Member(object, name, MemberKind::PropertyPut, {std::move(value)}, ignored);
-}
-
 // COLORREF 0x00BBGGRR, as the capture takes colours.
 std::uint32_t ColorrefOf(const QColor& color)
 {
     return static_cast<std::uint32_t>(color.blue()) << 16 |
            static_cast<std::uint32_t>(color.green()) << 8 | static_cast<std::uint32_t>(color.red());
+}
+
+// The picture with each pixel of one of the `from` colours in the matching `to` colour.
+QImage Recoloured(const QImage& picture, const std::pair<QColor, QColor>& from,
+                  const std::pair<QColor, QColor>& to)
+{
+    QImage recoloured = picture.convertToFormat(QImage::Format_RGB32);
+    const QRgb back = from.first.rgb();
+    const QRgb fore = from.second.rgb();
+    for (int y = 0; y < recoloured.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(recoloured.scanLine(y));
+        for (int x = 0; x < recoloured.width(); ++x) {
+            if (row[x] == back)
+                row[x] = to.first.rgb();
+            else if (row[x] == fore)
+                row[x] = to.second.rgb();
+        }
+    }
+    return recoloured;
 }
 
 } // namespace
@@ -72,19 +62,25 @@ CVelkDisplay::~CVelkDisplay()
 HRESULT CVelkDisplay::setServer(const QString& server)
 {
     server_ = server;
-    HRESULT hr = ConnectToServer();
-    if (SUCCEEDED(hr))
-        hr = ConnectToPlayer();
-    update();
-    return hr;
+    return Reconnect(true);
 }
 
 HRESULT CVelkDisplay::setDeviceUDN(const QString& udn)
 {
     udn_ = udn;
-    HRESULT hr = client_ ? S_OK : ConnectToServer();
+    return Reconnect(!client_);
+}
+
+HRESULT CVelkDisplay::Reconnect(bool to_service)
+{
+    // A container sees the same order after every change: loaded, interactive, and then
+    // complete with the player's capture followed, loading without it.
+    SetReadyState(ReadyStateLoaded);
+    SetReadyState(ReadyStateInteractive);
+    HRESULT hr = to_service ? ConnectToServer() : S_OK;
     if (SUCCEEDED(hr))
         hr = ConnectToPlayer();
+    SetReadyState(capture_ ? ReadyStateComplete : ReadyStateLoading);
     update();
     return hr;
 }
@@ -95,19 +91,8 @@ HRESULT CVelkDisplay::ConnectToServer()
     if (client_)
         client_->CloseEvents();
     client_.reset();
-    SetReadyState(ReadyStateLoading);
-    QString host = server_.isEmpty() ? QStringLiteral("127.0.0.1") : server_;
-    quint16 port = kDefaultPort;
-    if (const int colon = host.lastIndexOf(':'); colon > 0 && !host.contains(']')) {
-        bool ok = false;
-        port = host.mid(colon + 1).toUShort(&ok);
-        if (!ok || port == 0)
-            return ReportError(E_INVALIDARG, "\"" + server_.toStdString() + "\" names no port.");
-        host.truncate(colon);
-    }
-    const char* token = std::getenv("VELK_TOKEN");
     std::shared_ptr<AutomationClient> client;
-    HRESULT hr = AutomationClient::Connect(host.toStdString(), port, token ? token : "", client);
+    HRESULT hr = ConnectToService(server_, client);
     if (FAILED(hr))
         return hr;
     hr = client->OpenEvents([this](const DispatchablePtr& source, const std::string& member,
@@ -124,7 +109,6 @@ HRESULT CVelkDisplay::ConnectToServer()
     if (FAILED(hr))
         return hr;
     client_ = std::move(client);
-    SetReadyState(ReadyStateLoaded);
     return S_OK;
 }
 
@@ -133,7 +117,6 @@ HRESULT CVelkDisplay::ConnectToPlayer()
     Disconnect();
     if (udn_.isEmpty() || !client_)
         return S_OK;
-    SetReadyState(ReadyStateInteractive);
     DispatchablePtr devices;
     DispatchablePtr player;
     DispatchablePtr session;
@@ -144,7 +127,7 @@ HRESULT CVelkDisplay::ConnectToPlayer()
     if (SUCCEEDED(hr))
         hr = GetObject(player, "RCPSession", session);
     if (SUCCEEDED(hr))
-        hr = Put(session, "MonitorDisplay", Variant::FromBool(true));
+        hr = PutProperty(session, "MonitorDisplay", Variant::FromBool(true));
     if (FAILED(hr))
         return hr;
     session_ = session;
@@ -160,14 +143,13 @@ HRESULT CVelkDisplay::ConnectToPlayer()
         Disconnect();
         return hr;
     }
-    SetReadyState(ReadyStateComplete);
     return S_OK;
 }
 
 void CVelkDisplay::Disconnect()
 {
     if (session_)
-        Put(session_, "MonitorDisplay", Variant::FromBool(false));
+        PutProperty(session_, "MonitorDisplay", Variant::FromBool(false));
     session_.reset();
     capture_.reset();
     picture_ = QImage();
@@ -191,20 +173,27 @@ void CVelkDisplay::PassColors()
 {
     if (!capture_)
         return;
-    Put(capture_, "BackgroundColor", Variant(ColorrefOf(back_)));
-    Put(capture_, "ForegroundColor", Variant(ColorrefOf(fore_)));
+    PutProperty(capture_, "BackgroundColor", Variant(ColorrefOf(back_)));
+    PutProperty(capture_, "ForegroundColor", Variant(ColorrefOf(fore_)));
 }
 
 void CVelkDisplay::setBackColor(const QColor& color)
 {
-    back_ = color;
-    PassColors();
-    update();
+    SetColors(color, fore_);
 }
 
 void CVelkDisplay::setForeColor(const QColor& color)
 {
-    fore_ = color;
+    SetColors(back_, color);
+}
+
+void CVelkDisplay::SetColors(const QColor& back, const QColor& fore)
+{
+    // The picture shown takes the new colours at once; the capture's next ones come in them.
+    if (!picture_.isNull())
+        picture_ = Recoloured(picture_, {back_, fore_}, {back, fore});
+    back_ = back;
+    fore_ = fore;
     PassColors();
     update();
 }

@@ -30,10 +30,10 @@ class CVelkDisplay : public QWidget {
     Q_PROPERTY(QColor ForeColor READ ForeColor WRITE setForeColor)
 
 public:
-    // The ready states a container sees after a change of Server or DeviceUDN.
+    // The ready states a container sees after each change of Server or DeviceUDN: loaded,
+    // interactive, then complete once the player's capture is followed, loading otherwise.
     enum ReadyState { ReadyStateLoading = 1, ReadyStateLoaded = 2, ReadyStateInteractive = 3,
                       ReadyStateComplete = 4 };
-    static constexpr quint16 kDefaultPort = 4445;
 
     explicit CVelkDisplay(QWidget* parent = nullptr);
     ~CVelkDisplay() override;
@@ -68,11 +68,14 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // to_service: reach the service again before the player.
+    HRESULT Reconnect(bool to_service);
     HRESULT ConnectToServer();
     HRESULT ConnectToPlayer();
     void Disconnect();
     // from: the handle of the capture that sent the picture.
     void ShowPicture(std::uint64_t from, const QByteArray& png);
+    void SetColors(const QColor& back, const QColor& fore);
     void PassColors();
     void SetReadyState(ReadyState state);
 

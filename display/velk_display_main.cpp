@@ -1,11 +1,16 @@
 // velk-display: one player's display, live, in a window of any size. It remembers the server and
 // the player it was last given (HKCU SOFTWARE\Velk\Display, "Server" and "DeviceUDN") and shows
-// them again when started without them.
+// them again when started without them. Its "Connection..." menu (and a start without a player)
+// opens the connection page.
+#include <QAction>
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QTimer>
 
+#include "display/connection_property_page.h"
 #include "display/velk_display.h"
 #include "platform/reg_key.h"
+#include "ui/property_sheet.h"
 
 namespace {
 
@@ -54,6 +59,19 @@ int main(int argc, char** argv)
     display.resize(1024, 112);
     display.setServer(server);
     display.setDeviceUDN(udn);
+    auto* choose = new QAction(QObject::tr("Connection..."), &display);
+    display.addAction(choose);
+    display.setContextMenuPolicy(Qt::ActionsContextMenu);
+    QObject::connect(choose, &QAction::triggered, &display, [&] {
+        velk::PropertySheet sheet(QObject::tr("Velk Display Properties"), &display);
+        sheet.AddPage(velk::CConnectionPropertyPage::Record(display));
+        if (sheet.Run() && have_key) {
+            key.SetStringValue("Server", display.Server().toStdString());
+            key.SetStringValue("DeviceUDN", display.DeviceUDN().toStdString());
+        }
+    });
     display.show();
+    if (udn.isEmpty())
+        QTimer::singleShot(0, choose, &QAction::trigger);
     return app.exec();
 }

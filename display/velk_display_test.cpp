@@ -1,21 +1,41 @@
 // The display mirror widget: its two messages, and (inside a private network namespace, with
 // the real service finding a simulated player) the live picture, its copy, and the display
 // request it gives back when it goes.
-#include <QProcess>
-#include <QTemporaryDir>
+#include <functional>
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QtTest>
 
-#include "automation/automation_client.h"
+#include "display/connection_property_page.h"
+#include "display/testdata/display_test_support.h"
 #include "display/velk_display.h"
-#include "tools/sim/sim_test_support.h"
+#include "ui/property_sheet.h"
 
 namespace velk {
+
+using namespace velk::testing;
 
 namespace {
 
 constexpr int kWaitMs = 30000;
 const QColor kBack(0x10, 0x20, 0x30);
 const QColor kFore(0xF0, 0xE0, 0x00);
+const QColor kOtherFore(0x20, 0xFF, 0x40);
+const QList<int> kLoadedThenLoading = {CVelkDisplay::ReadyStateLoaded,
+                                       CVelkDisplay::ReadyStateInteractive,
+                                       CVelkDisplay::ReadyStateLoading};
+
+QList<int> States(const QSignalSpy& spy)
+{
+    QList<int> states;
+    for (const auto& arguments : spy)
+        states.append(arguments.at(0).toInt());
+    return states;
+}
 
 bool HasColour(const QImage& image, const QColor& colour)
 {
@@ -36,38 +56,6 @@ bool ShowsFrame(const QImage& picture, const sim::FrameBuffer& frame)
             if ((picture.pixelColor(x, y) != kBack) != frame.Pixel(x, y))
                 return false;
     return true;
-}
-
-// A member's result, called by name as scripts do.
-Variant Call(const DispatchablePtr& object, std::string_view name, MemberKind kind,
-             std::vector<Variant> args = {})
-{
-    const MemberDesc* member = object->Table().Find(name, kind);
-    Variant result;
-    if (!member || FAILED(object->Invoke(member->dispid, kind, args, result)))
-        return {};
-    return result;
-}
-
-DispatchablePtr Object(const Variant& value)
-{
-    UnknownPtr object;
-    return SUCCEEDED(value.ToObject(object)) ? std::dynamic_pointer_cast<IDispatchable>(object)
-                                             : nullptr;
-}
-
-// Whether some client monitors the player's display, as the service says.
-bool Monitored(const DispatchablePtr& root, const QString& udn)
-{
-    const auto devices = Object(Call(root, "VelkDevices", MemberKind::PropertyGet));
-    const auto player = devices ? Object(Call(devices, "Item", MemberKind::Method,
-                                              {Variant(udn.toStdString())}))
-                                : nullptr;
-    const auto session = player ? Object(Call(player, "RCPSession", MemberKind::PropertyGet))
-                                : nullptr;
-    bool on = false;
-    return session && SUCCEEDED(Call(session, "MonitorDisplay", MemberKind::PropertyGet).ToBool(on)) &&
-           on;
 }
 
 } // namespace
@@ -98,37 +86,108 @@ private slots:
         QVERIFY(FAILED(display.Copy("clipboard")));
     }
 
+    void EachChangeGoesThroughTheReadyStatesInOrder()
+    {
+        struct Change {
+            const char* what;
+            std::function<HRESULT(CVelkDisplay&)> make;
+        };
+        // Nothing listens on port 1.
+        const Change changes[] = {
+            {"server down", [](CVelkDisplay& d) { return d.setServer("127.0.0.1:1"); }},
+            {"player on it", [](CVelkDisplay& d) { return d.setDeviceUDN("uuid:5A1B-0001"); }},
+            {"no player", [](CVelkDisplay& d) { return d.setDeviceUDN(""); }},
+            {"no server", [](CVelkDisplay& d) { return d.setServer(""); }},
+        };
+        CVelkDisplay display;
+        for (const auto& change : changes) {
+            QSignalSpy spy(&display, &CVelkDisplay::readyStateChanged);
+            change.make(display);
+            QVERIFY2(States(spy) == kLoadedThenLoading, change.what);
+        }
+    }
+
+    void ConnectionPageWillNotBeLeftWithoutAPlayer()
+    {
+        CVelkDisplay display;
+        // Nothing listens on port 1.
+        display.setServer("127.0.0.1:1");
+        PropertySheet sheet("Velk Display Properties");
+        sheet.AddPage(CConnectionPropertyPage::Record(display));
+        sheet.open();
+        auto* another = sheet.findChild<QRadioButton*>("another");
+        auto* server = sheet.findChild<QLineEdit*>("server");
+        auto* players = sheet.findChild<QComboBox*>("players");
+        QVERIFY(another->isChecked() && server->isEnabled());
+        QCOMPARE(server->text(), QString("127.0.0.1:1"));
+        QCOMPARE(players->count(), 1);
+        QCOMPARE(players->itemText(0), QString("(Please select a device)"));
+
+        QTest::mouseClick(sheet.findChild<QRadioButton*>("local"), Qt::LeftButton);
+        QVERIFY(!server->isEnabled());
+        QTest::mouseClick(another, Qt::LeftButton);
+        QVERIFY(server->isEnabled());
+
+        QString warning;
+        WhenShown<QMessageBox>([&](QMessageBox& box) {
+            warning = box.text();
+            box.accept();
+        });
+        sheet.accept();
+        QCOMPARE(warning, QString("Please select a device "));
+        QVERIFY(sheet.isVisible());
+        QVERIFY(players->hasFocus() || QApplication::focusWidget() == nullptr);
+        QCOMPARE(display.DeviceUDN(), QString());
+    }
+
     void MirrorsASimulatedPlayerThroughTheService()
     {
-        const QByteArray service = qgetenv("VELK_MIRROR_SERVICE");
-        if (service.isEmpty())
+        if (!ServiceWithPlayer::Available())
             QSKIP("runs inside a private network namespace (service.display_mirror_in_namespace)");
-        QTemporaryDir registry;
-        qputenv("VELK_REGISTRY_DIR", registry.path().toUtf8());
-        qunsetenv("VELK_DISCOVERY");
-        sim::testing::SimProcess sim({"--display", "Small VFD"});
-        QVERIFY(sim.ready());
-        QProcess velk;
-        velk.start(QString::fromUtf8(service), {});
-        QVERIFY(velk.waitForStarted());
-        const auto players = sim.Control("players");
-        QCOMPARE(players.size(), std::size_t{1});
-        const QString udn = QString::fromStdString(players[0]).split('\t').value(5);
+        ServiceWithPlayer service;
+        QVERIFY(service.started());
+        auto& sim = service.sim();
+        const QString name = service.name();
+        const QString udn = service.udn();
 
         auto display = std::make_unique<CVelkDisplay>();
         display->setBackColor(kBack);
         display->setForeColor(kFore);
         display->resize(560, 32);
-        QTRY_VERIFY_WITH_TIMEOUT(SUCCEEDED(display->setServer("")) &&
-                                     SUCCEEDED(display->setDeviceUDN(udn)),
-                                 kWaitMs);
-        QCOMPARE(display->readyState(), CVelkDisplay::ReadyStateComplete);
+        // Once the service has found the player, the connection page offers it by name.
+        QTRY_VERIFY_WITH_TIMEOUT(ServicePlayers().size() == 1, kWaitMs);
+        {
+            PropertySheet sheet("Velk Display Properties");
+            sheet.AddPage(CConnectionPropertyPage::Record(*display));
+            sheet.open();
+            QVERIFY(sheet.findChild<QRadioButton*>("local")->isChecked());
+            auto* list = sheet.findChild<QComboBox*>("players");
+            QCOMPARE(list->count(), 2);
+            QCOMPARE(list->itemText(1), name);
+            list->setCurrentIndex(1);
+            QCOMPARE(sheet.findChild<QLineEdit*>("udn")->text(), udn);
+            Picture(sheet, "connection-page");
+            QSignalSpy spy(display.get(), &CVelkDisplay::readyStateChanged);
+            sheet.accept();
+            QCOMPARE(States(spy), (QList<int>{CVelkDisplay::ReadyStateLoaded,
+                                              CVelkDisplay::ReadyStateInteractive,
+                                              CVelkDisplay::ReadyStateComplete}));
+            QVERIFY(!sheet.isVisible());
+        }
+        QCOMPARE(display->Server(), QString());
+        QCOMPARE(display->DeviceUDN(), udn);
         QTRY_VERIFY_WITH_TIMEOUT(ShowsFrame(display->picture(), sim.Frame()), kWaitMs);
+
+        // A new colour shows at once, and the next pictures come in it.
+        display->setForeColor(kOtherFore);
+        const QImage recoloured = display->grab().toImage();
+        QVERIFY(HasColour(recoloured, kOtherFore) && !HasColour(recoloured, kFore));
         const QImage before = display->picture();
         sim.Control("key " + sim.address() + " CK_VOLUME_UP");
         QTRY_VERIFY_WITH_TIMEOUT(display->picture() != before &&
                                      ShowsFrame(display->picture(), sim.Frame()),
                                  kWaitMs);
+        QVERIFY(HasColour(display->picture(), kOtherFore) && !HasColour(display->picture(), kFore));
 
         // Stretched over the widget, two pixels a pixel.
         const QImage painted = display->grab().toImage();
@@ -136,20 +195,14 @@ private slots:
         for (int y = 0; y < picture.height(); ++y)
             for (int x = 0; x < picture.width(); ++x)
                 QCOMPARE(painted.pixelColor(2 * x + 1, 2 * y + 1), picture.pixelColor(x, y));
-        const QString file = registry.filePath("copy.bmp");
+        const QString file = service.registry() + "/copy.bmp";
         QCOMPARE(display->Copy(file), S_OK);
         QCOMPARE(QImage(file).convertToFormat(picture.format()), picture);
 
         // The widget gone, its display request is gone.
-        std::shared_ptr<AutomationClient> client;
-        QCOMPARE(AutomationClient::Connect("127.0.0.1", CVelkDisplay::kDefaultPort, "", client),
-                 S_OK);
-        QVERIFY(Monitored(client->Root(), udn));
+        QVERIFY(Monitored(udn));
         display.reset();
-        QVERIFY(!Monitored(client->Root(), udn));
-        client.reset();
-        velk.terminate();
-        QVERIFY(velk.waitForFinished(kWaitMs));
+        QVERIFY(!Monitored(udn));
     }
 };
 

@@ -9,6 +9,7 @@ the programs of $VELK_BIN_DIR. Chromium is driven over its DevTools pipe (file d
 write the page into. Exit 77: skipped (no Chromium)."""
 
 import base64
+import contextlib
 import json
 import os
 import shutil
@@ -164,10 +165,10 @@ def velkctl(*expressions):
                           text=True, timeout=WAIT_SECONDS).stdout.strip()
 
 
-def main():
-    if not chromium_binary():
-        print("SKIPPED: Chromium is not installed (apt-get install chromium, or make test-browser)")
-        return 77
+@contextlib.contextmanager
+def shown_page():
+    """A simulated player found by the service, and its page in headless Chromium once the page
+    shows the display: yields the simulator, the browser and the page's pixels."""
     folder = tempfile.mkdtemp(prefix="velk-page-")
     os.environ["VELK_REGISTRY_DIR"] = folder
     os.environ.pop("VELK_DISCOVERY", None)
@@ -181,10 +182,24 @@ def main():
         browser = Browser(folder)
         browser.send("Page.navigate", {"url": "http://127.0.0.1:4445/display/" + udn},
                      browser.session)
-
         shown = wait_for("the page to show the display",
                          lambda: (lambda page: page if page and page == sim.frame() else None)(
                              browser.evaluate(PAGE_PIXELS)))
+        yield sim, browser, shown
+    finally:
+        if browser:
+            browser.stop()
+        velk.terminate()
+        velk.wait(WAIT_SECONDS)
+        sim.stop()
+        shutil.rmtree(folder, ignore_errors=True)
+
+
+def main():
+    if not chromium_binary():
+        print("SKIPPED: Chromium is not installed (apt-get install chromium, or make test-browser)")
+        return 77
+    with shown_page() as (sim, browser, shown):
         print("the page shows the display (%s)" % shown.split(":")[0])
         sim.request("key %s CK_VOLUME_UP" % PLAYER)
         wait_for("the page to follow the change",
@@ -204,13 +219,6 @@ def main():
                  lambda: velkctl("VelkDevices.Item(0).RCPSession.MonitorDisplay") == "FALSE")
         print("closing the page ends its monitoring")
         return 0
-    finally:
-        if browser:
-            browser.stop()
-        velk.terminate()
-        velk.wait(WAIT_SECONDS)
-        sim.stop()
-        shutil.rmtree(folder, ignore_errors=True)
 
 
 if __name__ == "__main__":

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include <QApplication>
+#include <QImage>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -84,11 +85,16 @@ private:
     QTimer timer_;
 };
 
-// With VELK_DOCS_DIR set, keeps the window as a picture there.
-inline void Picture(QWidget& window, const char* name)
+// With VELK_DOCS_DIR set, keeps the picture (or the window as one) there as <name>.png.
+inline void Picture(const QImage& picture, const char* name)
 {
     if (const char* docs = std::getenv("VELK_DOCS_DIR"))
-        window.grab().save(QString::fromUtf8(docs) + "/" + name + ".png");
+        picture.save(QString::fromUtf8(docs) + "/" + name + ".png");
+}
+
+inline void Picture(QWidget& window, const char* name)
+{
+    Picture(window.grab().toImage(), name);
 }
 
 struct PageScript {
