@@ -11,6 +11,8 @@
 #include <new>
 #include <optional>
 
+#include "platform/write_all.h"
+
 namespace velk {
 
 namespace {
@@ -268,19 +270,6 @@ std::vector<std::uint8_t> WithFileHeader(const std::vector<std::uint8_t>& dib)
     return file;
 }
 
-bool WriteAll(int fd, std::span<const std::uint8_t> bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t written = write(fd, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        bytes = bytes.subspan(static_cast<std::size_t>(written));
-    }
-    return true;
-}
-
 } // namespace
 
 Bitmap::Bitmap(int width, int height, std::uint32_t argb)
@@ -408,7 +397,8 @@ HRESULT Bitmap::SaveBmpFile(const std::filesystem::path& path, BmpDepth depth) c
             return HResultFromErrno(errno, STG_E_WRITEFAULT);
         // mkostemp makes the file private; a saved picture is for everyone to read.
         HRESULT hr = S_OK;
-        if (fchmod(fd, 0644) != 0 || !WriteAll(fd, bytes) || fsync(fd) != 0)
+        const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        if (fchmod(fd, 0644) != 0 || !WriteAll(fd, text) || fsync(fd) != 0)
             hr = HResultFromErrno(errno, STG_E_WRITEFAULT);
         if (close(fd) != 0 && SUCCEEDED(hr))
             hr = HResultFromErrno(errno, STG_E_WRITEFAULT);

@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <string>
 
+#include "platform/write_all.h"
+
 namespace velk {
 
 namespace {
@@ -26,19 +28,6 @@ void MakeRaw(int fd)
     cfsetispeed(&settings, B115200);
     cfsetospeed(&settings, B115200);
     tcsetattr(fd, TCSANOW, &settings);
-}
-
-bool WriteAll(int fd, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t written = write(fd, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
 }
 
 } // namespace
