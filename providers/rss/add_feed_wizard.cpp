@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QVBoxLayout>
 
+#include "providers/rss/feed_page_record.h"
 #include "providers/rss/feed_parser_page.h"
 #include "providers/rss/feed_validate_page.h"
 #include "providers/rss/rss_strings.h"
@@ -28,20 +29,6 @@ constexpr const char* kNotStored = "The feed could not be stored: %1";
 FeedDraft& DraftOf(const CRenderedPropertyPage& page)
 {
     return *std::dynamic_pointer_cast<FeedDraft>(page.page_sheet_data().lParam);
-}
-
-template <class Page>
-HPROPSHEETPAGE WizardPage(const std::shared_ptr<FeedDraft>& draft, const char* subtitle,
-                          bool hide_header)
-{
-    PropSheetPage record;
-    record.title = kRssWizardTitle;
-    record.template_id = Page::kDialogId;
-    record.header_title = kRssWizardTitle;
-    record.header_subtitle = subtitle ? subtitle : "";
-    record.hide_header = hide_header;
-    record.lParam = draft;
-    return PageRecord<Page>(std::move(record));
 }
 
 QLabel* RichText(QWidget* window, const QString& text)
@@ -128,12 +115,14 @@ std::string RunAddFeedWizard(QWidget* parent, const std::string& udn, const std:
     draft->model = model;
     Wizard wizard(parent);
     wizard.setMinimumSize(520, 360);
-    wizard.AddPage(WizardPage<CAddFeedWizardStartPage>(draft, nullptr, true));
+    wizard.AddPage(
+        FeedPageRecord<CAddFeedWizardStartPage>(draft, true, kRssWizardTitle, "", true));
     wizard.AddPage(CAddFeedWizardParserPage::Record(draft));
     // The renderer's pages come in here, from the parser page.
     wizard.AddPage(CAddFeedWizardValidatePage::Record(draft));
-    wizard.AddPage(WizardPage<CAddFeedWizardTitlePage>(draft, kTitleSubtitle, false));
-    wizard.AddPage(WizardPage<CAddFeedWizardEndPage>(draft, nullptr, true));
+    wizard.AddPage(
+        FeedPageRecord<CAddFeedWizardTitlePage>(draft, true, kRssWizardTitle, kTitleSubtitle));
+    wizard.AddPage(FeedPageRecord<CAddFeedWizardEndPage>(draft, true, kRssWizardTitle, "", true));
     return wizard.Run() == 1 ? draft->key_name : std::string();
 }
 

@@ -6,6 +6,7 @@
 #include <QMessageBox>
 
 #include "platform/class_registry.h"
+#include "providers/rss/feed_page_record.h"
 #include "providers/rss/generic_rss_renderer.h"
 #include "providers/rss/rss_strings.h"
 
@@ -21,13 +22,8 @@ constexpr const char* kNoRenderer = "The parser %1 cannot be loaded. Please choo
 
 HPROPSHEETPAGE CAddFeedWizardParserPage::Record(const std::shared_ptr<FeedDraft>& draft)
 {
-    PropSheetPage record;
-    record.title = draft->wizard_mode ? kRssWizardTitle : kTabTitle;
-    record.template_id = kDialogId;
-    record.header_title = kRssWizardTitle;
-    record.header_subtitle = kSubtitle;
-    record.lParam = draft;
-    return PageRecord<CAddFeedWizardParserPage>(std::move(record));
+    return FeedPageRecord<CAddFeedWizardParserPage>(draft, draft->wizard_mode, kTabTitle,
+                                                    kSubtitle);
 }
 
 CAddFeedWizardParserPage::CAddFeedWizardParserPage(QWidget* window, IPropertySheet& sheet,

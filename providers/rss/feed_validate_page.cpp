@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "platform/http_get.h"
+#include "providers/rss/feed_page_record.h"
 #include "providers/rss/rss_strings.h"
 
 namespace velk {
@@ -23,13 +24,7 @@ constexpr std::uint32_t kCheckTimeoutMs = 30000;
 
 HPROPSHEETPAGE CAddFeedWizardValidatePage::Record(const std::shared_ptr<FeedDraft>& draft)
 {
-    PropSheetPage record;
-    record.title = kRssWizardTitle;
-    record.template_id = kDialogId;
-    record.header_title = kRssWizardTitle;
-    record.header_subtitle = kSubtitle;
-    record.lParam = draft;
-    return PageRecord<CAddFeedWizardValidatePage>(std::move(record));
+    return FeedPageRecord<CAddFeedWizardValidatePage>(draft, true, kRssWizardTitle, kSubtitle);
 }
 
 CAddFeedWizardValidatePage::CAddFeedWizardValidatePage(QWidget* window, IPropertySheet& sheet,

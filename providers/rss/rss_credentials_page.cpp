@@ -5,7 +5,7 @@
 #include <QLineEdit>
 
 #include "platform/url.h"
-#include "providers/rss/renderer_page_record.h"
+#include "providers/rss/feed_page_record.h"
 
 namespace velk {
 
@@ -33,7 +33,7 @@ bool IsHttpsFeed(std::string_view url)
 
 HPROPSHEETPAGE CRssCredentialsPage::Record(const UnknownPtr& owner, bool wizard_mode)
 {
-    return RendererPageRecord<CRssCredentialsPage>(owner, wizard_mode, kConfigureTitle, kSubtitle);
+    return FeedPageRecord<CRssCredentialsPage>(owner, wizard_mode, kConfigureTitle, kSubtitle);
 }
 
 CRssCredentialsPage::CRssCredentialsPage(QWidget* window, IPropertySheet& sheet,

@@ -8,8 +8,8 @@
 
 #include "platform/url.h"
 #include "providers/rss/feed_entry.h"
+#include "providers/rss/feed_page_record.h"
 #include "providers/rss/rss_credentials_page.h"
-#include "providers/rss/renderer_page_record.h"
 #include "providers/rss/rss_strings.h"
 
 namespace velk {
@@ -24,7 +24,7 @@ constexpr const char* kInvalidUrl = "Please enter a valid URL";
 
 HPROPSHEETPAGE CRssUrlPage::Record(const UnknownPtr& owner, bool wizard_mode)
 {
-    return RendererPageRecord<CRssUrlPage>(owner, wizard_mode, kConfigureTitle, kSubtitle);
+    return FeedPageRecord<CRssUrlPage>(owner, wizard_mode, kConfigureTitle, kSubtitle);
 }
 
 CRssUrlPage::CRssUrlPage(QWidget* window, IPropertySheet& sheet, const PropSheetPage& page)

@@ -12,7 +12,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "providers/rss/renderer_page_record.h"
+#include "providers/rss/feed_page_record.h"
 
 namespace velk {
 
@@ -56,7 +56,7 @@ HPROPSHEETPAGE CYahooConfigPage::Record(const UnknownPtr& owner, bool wizard_mod
 {
     auto settings = std::dynamic_pointer_cast<IWeatherRendererSettings>(owner);
     const bool live = settings && settings->LiveSource();
-    return RendererPageRecord<CYahooConfigPage>(owner, wizard_mode, kConfigureTitle,
+    return FeedPageRecord<CYahooConfigPage>(owner, wizard_mode, kConfigureTitle,
                                                 live ? kLiveSubtitle : kSubtitle);
 }
 
