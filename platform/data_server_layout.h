@@ -1,5 +1,5 @@
-// Where the data service's provider settings live in the machine hive, as the service reads
-// them and the configuration side writes them:
+// Where the data service's settings live in the machine hive, as the service reads them and the
+// configuration side writes them. The providers':
 //   DataProviders\<player key>           "Classes": the providers the player is given to
 //   DataProviders\<player key>\<CLSID>   "Parameters": the host header, then the provider's
 //                                        state for that player
@@ -11,6 +11,12 @@
 #include <string_view>
 
 namespace velk {
+
+inline constexpr const char* kDataServerKey = "SOFTWARE\\Velk\\DataServer";
+// Where the service's automation endpoint listens (the service's own settings, under
+// kDataServerKey).
+inline constexpr const char* kAutomationAddressValue = "AutomationAddress";
+inline constexpr const char* kAutomationPortValue = "AutomationPort";
 
 inline constexpr std::string_view kDataProvidersKey = "SOFTWARE\\Velk\\DataServer\\DataProviders";
 inline constexpr std::string_view kGlobalsKey = "SOFTWARE\\Velk\\DataServer\\Globals";

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/data_server_layout.h"
 #include "platform/reg_key.h"
 
 namespace velk {
@@ -14,7 +15,6 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 constexpr const char* kDefaultCodePage = "WINDOWS-1252";
-constexpr const char* kDataServerKey = "SOFTWARE\\Velk\\DataServer";
 constexpr const char* kAnsiCodePageValue = "AnsiCodePage";
 
 // Decodes one UTF-8 sequence at text[i], advancing i; malformed input yields U+FFFD and skips

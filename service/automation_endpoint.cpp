@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/data_protection.h"
+#include "platform/data_server_layout.h"
 #include "platform/event_log.h"
 #include "platform/reg_key.h"
 
@@ -16,7 +17,6 @@ namespace velk {
 
 namespace {
 
-constexpr const char* kDataServerKey = "SOFTWARE\\Velk\\DataServer";
 constexpr const char* kTokenValue = "AutomationToken";
 // Ties a protected token to its value: no other protected secret passes for it.
 constexpr std::string_view kTokenEntropy = "AutomationToken";
@@ -97,10 +97,10 @@ HRESULT ReadAutomationOptions(AutomationServer::Options& options)
     if (FAILED(key.Open(Hive::LocalMachine, kDataServerKey)))
         return S_OK;
     std::string text;
-    if (SUCCEEDED(key.QueryStringValue("AutomationAddress", text)) && !text.empty())
+    if (SUCCEEDED(key.QueryStringValue(kAutomationAddressValue, text)) && !text.empty())
         options.address = text;
     DWORD port = 0;
-    if (SUCCEEDED(key.QueryDWORDValue("AutomationPort", port)) && port > 0 && port <= 65535)
+    if (SUCCEEDED(key.QueryDWORDValue(kAutomationPortValue, port)) && port > 0 && port <= 65535)
         options.port = static_cast<std::uint16_t>(port);
     std::vector<std::string> names;
     if (SUCCEEDED(key.QueryMultiStringValue("AutomationHostNames", names)))

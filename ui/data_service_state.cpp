@@ -13,17 +13,17 @@
 #include <QProcess>
 
 #include "automation/automation_client.h"
+#include "automation/automation_server.h"
+#include "platform/data_server_layout.h"
 #include "platform/reg_key.h"
 
 namespace velk {
 
 namespace {
 
-constexpr const char* kServiceKey = "SOFTWARE\\Velk\\DataServer";
 constexpr const char* kUnitName = "velk.service";
 constexpr int kUnitCheckMs = 2000;
 constexpr int kConnectMs = 1000;
-constexpr DWORD kDefaultPort = 4445;
 
 bool UnitIsActive()
 {
@@ -66,11 +66,11 @@ bool EndpointAnswers()
 ServiceEndpoint LocalServiceEndpoint()
 {
     std::string address;
-    DWORD port = kDefaultPort;
+    DWORD port = AutomationServer::kDefaultPort;
     RegKey key;
-    if (SUCCEEDED(key.Open(Hive::LocalMachine, kServiceKey))) {
-        key.QueryStringValue("AutomationAddress", address);
-        key.QueryDWORDValue("AutomationPort", port);
+    if (SUCCEEDED(key.Open(Hive::LocalMachine, kDataServerKey))) {
+        key.QueryStringValue(kAutomationAddressValue, address);
+        key.QueryDWORDValue(kAutomationPortValue, port);
     }
     if (address.empty() || address == "0.0.0.0")
         address = "127.0.0.1";
