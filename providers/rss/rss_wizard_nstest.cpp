@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include "platform/registry_test_fixture.h"
+#include "providers/common/testdata/velk_service_process.h"
 #include "providers/rss/testdata/feed_server.h"
 #include "tools/sim/sim_test_support.h"
 #include "ui/data_service_state.h"
@@ -57,10 +58,8 @@ private slots:
                                   testing::RssFeed({"Rivers rise after rain", "Market opens higher"})});
         SimProcess sim({"--players", "1"});
         QVERIFY(sim.ready());
-        const auto players = sim.Control("players");
-        QCOMPARE(players.size(), std::size_t{1});
-        const std::size_t at = players[0].find("\tuuid:");
-        const std::string udn = players[0].substr(at + 1, players[0].find('\t', at + 1) - at - 1);
+        const std::string udn = testing::OnlyPlayerUdn(sim);
+        QVERIFY(!udn.empty());
 
         BackgroundProgram velk({(ProgramFolder() / "velk").string()});
         QVERIFY(velk.started());

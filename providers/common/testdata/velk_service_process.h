@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/data_server_layout.h"
 #include "platform/reg_key.h"
 #include "platform/registry_test_fixture.h"
 #include "tools/sim/sim_test_support.h"
@@ -45,17 +46,26 @@ inline void WriteObjectState(const std::string& clsid, const std::vector<std::ui
     ASSERT_EQ(globals.SetBinaryValue("Parameters", state), S_OK);
 }
 
+// The UDN of the simulator's only player; empty when it has none or several.
+inline std::string OnlyPlayerUdn(const sim::testing::SimProcess& sim)
+{
+    // address, name, model, display type, firmware, UDN, kind
+    const auto players = sim.Control("players");
+    if (players.size() != 1)
+        return {};
+    const std::size_t start = players[0].find("\tuuid:");
+    if (start == std::string::npos)
+        return {};
+    return players[0].substr(start + 1, players[0].find('\t', start + 1) - start - 1);
+}
+
 // The simulator's only player lists the provider, with the device state given.
 inline void ListOnOnlyPlayer(const sim::testing::SimProcess& sim, const std::string& clsid,
                              const std::vector<std::uint8_t>& device_state)
 {
-    // address, name, model, display type, firmware, UDN, kind
-    const auto players = sim.Control("players");
-    ASSERT_EQ(players.size(), 1u);
-    const std::size_t udn_start = players[0].find("\tuuid:");
-    ASSERT_NE(udn_start, std::string::npos) << players[0];
-    const std::string udn = players[0].substr(udn_start + 6, players[0].find('\t', udn_start + 1) - udn_start - 6);
-    const std::string player_key = "SOFTWARE\\Velk\\DataServer\\DataProviders\\" + udn;
+    const std::string udn = OnlyPlayerUdn(sim);
+    ASSERT_FALSE(udn.empty()) << "the simulator has not exactly one player";
+    const std::string player_key = PlayerKeyPath(PlayerKey(udn).value_or(""));
     RegKey key;
     ASSERT_EQ(key.Create(Hive::LocalMachine, player_key), S_OK);
     ASSERT_EQ(key.SetStringValue("Classes", clsid), S_OK);
