@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -51,6 +52,16 @@ public:
 class IDataObject : public IUnknown {
 public:
     virtual const std::vector<std::shared_ptr<IMediaRenderer>>& Items() const = 0;
+};
+
+// The data object the window and the configuration tool hand to the handlers.
+class CPidlDataObject final : public IDataObject {
+public:
+    explicit CPidlDataObject(std::vector<std::shared_ptr<IMediaRenderer>> items) : items_(std::move(items)) {}
+    const std::vector<std::shared_ptr<IMediaRenderer>>& Items() const override { return items_; }
+
+private:
+    std::vector<std::shared_ptr<IMediaRenderer>> items_;
 };
 
 // A handler learns its items first. E_INVALIDARG without a data object.
