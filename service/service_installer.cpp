@@ -16,8 +16,6 @@ namespace velk {
 
 namespace {
 
-constexpr const char* kDefaultUnitFolder = "/etc/systemd/system";
-constexpr const char* kUnitFolderVariable = "VELK_SYSTEMD_UNIT_DIR";
 constexpr const char* kSystemdRunning = "/run/systemd/system";
 
 constexpr std::string_view kManagerUnreachable =
@@ -114,13 +112,12 @@ HRESULT WriteFileAtomically(const std::filesystem::path& path, std::string_view 
 
 ServiceInstaller::ServiceInstaller(std::ostream& messages) : messages_(messages)
 {
-    const char* folder = std::getenv(kUnitFolderVariable);
-    if (folder && *folder) {
-        unit_folder_ = folder;
+    bool from_variable = false;
+    unit_folder_ = ServiceUnitFolder(&from_variable);
+    if (from_variable) {
         reachable_ = true;
         return;
     }
-    unit_folder_ = kDefaultUnitFolder;
     std::error_code error;
     systemd_ = std::filesystem::is_directory(kSystemdRunning, error);
     reachable_ = systemd_;
@@ -128,8 +125,7 @@ ServiceInstaller::ServiceInstaller(std::ostream& messages) : messages_(messages)
 
 bool ServiceInstaller::IsInstalled() const
 {
-    std::error_code error;
-    return std::filesystem::exists(UnitPath(), error);
+    return IsServiceUnitInstalled();
 }
 
 std::optional<std::string> ServiceInstaller::UnitText(const std::filesystem::path& program)

@@ -14,12 +14,13 @@
 #include <vector>
 
 #include "platform/hresult.h"
+#include "platform/service_unit.h"
 
 namespace velk {
 
 class ServiceInstaller {
 public:
-    static constexpr std::string_view kUnitName = "velk.service";
+    static constexpr std::string_view kUnitName = kServiceUnitName;
 
     // The unit folder and reachability from the environment.
     explicit ServiceInstaller(std::ostream& messages);
