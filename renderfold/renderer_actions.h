@@ -18,8 +18,6 @@ inline constexpr std::string_view kAVTransportServiceId = "urn:upnp-org:serviceI
 inline constexpr std::string_view kRenderingControlServiceId = "urn:upnp-org:serviceId:RenderingControl";
 
 class CRendererActions : public QObject {
-    Q_OBJECT
-
 public:
     // The action's result and its output arguments (with their text, a failure's message).
     using Done = std::function<void(HRESULT hr, const UPnPService::Arguments& out)>;

@@ -1,0 +1,97 @@
+#include "renderfold/upnp_page.h"
+
+#include <QApplication>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QStyle>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "renderfold/last_change.h"
+#include "renderfold/renderer_commands.h"
+
+namespace velk {
+
+namespace {
+
+QString Shown(std::string_view text) { return QString::fromStdString(ShownText(text)); }
+
+// The device's address: the host of its web page, else of its description.
+QString DeviceAddress(const UPnPDeviceInfo& device)
+{
+    for (const std::string& url : {device.presentation_url, device.description_url}) {
+        const QUrl parsed(QString::fromStdString(url));
+        if (parsed.isValid() && !parsed.host().isEmpty())
+            return Shown(parsed.host().toStdString());
+    }
+    return {};
+}
+
+QLabel* PlainLabel(const QString& text, QWidget* parent, const char* name)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setTextFormat(Qt::PlainText);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    return label;
+}
+
+} // namespace
+
+HPROPSHEETPAGE CUPnPPage::Record(const std::shared_ptr<IMediaRenderer>& owner)
+{
+    PropSheetPage record;
+    record.title = "General";
+    record.template_id = kDialogId;
+    record.lParam = owner;
+    return PageRecord<CUPnPPage>(std::move(record));
+}
+
+CUPnPPage::CUPnPPage(QWidget* window, IPropertySheet& sheet, const PropSheetPage& page)
+    : CRenderedPropertyPage(window, sheet, page), renderer_(std::dynamic_pointer_cast<IMediaRenderer>(page.lParam))
+{
+}
+
+std::intptr_t CUPnPPage::OnInitDialog()
+{
+    UPnPDeviceInfo device;
+    if (renderer_)
+        renderer_->get_UPnPDevice(device);
+
+    auto* icon = new QLabel(window());
+    icon->setPixmap(QApplication::style()->standardIcon(QStyle::SP_MediaVolume).pixmap(48, 48));
+    auto* name = new QLabel(window());
+    name->setObjectName("name");
+    name->setTextFormat(Qt::RichText);
+    name->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    name->setOpenExternalLinks(false);
+    // The link carries no address of its own: activating it opens the device's page as checked.
+    name->setText(QString("<a href=\"fire\">%1</a>").arg(Shown(device.friendly_name).toHtmlEscaped()));
+    QObject::connect(name, &QLabel::linkActivated, &connections_, [this, device] {
+        if (SUCCEEDED(OpenPresentationPage(device, window())))
+            sheet().PressButton(PSBTN_OK);
+    });
+
+    auto* heading = new QVBoxLayout;
+    heading->addWidget(PlainLabel(Shown(device.manufacturer), window(), "manufacturer"));
+    heading->addWidget(name);
+    auto* top = new QHBoxLayout;
+    top->addWidget(icon);
+    top->addLayout(heading, 1);
+
+    auto* details = new QFormLayout;
+    details->addRow("Model Name:", PlainLabel(Shown(device.model_name), window(), "model_name"));
+    details->addRow("Model Number:", PlainLabel(Shown(device.model_number), window(), "model_number"));
+    details->addRow("Description:", PlainLabel(Shown(device.model_description), window(), "description"));
+    details->addRow("Device Address:", PlainLabel(DeviceAddress(device), window(), "address"));
+
+    auto* layout = new QVBoxLayout(window());
+    layout->addLayout(top);
+    layout->addSpacing(12);
+    layout->addLayout(details);
+    layout->addStretch();
+    return 1;
+}
+
+} // namespace velk
