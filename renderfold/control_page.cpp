@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <QStyle>
 #include <QVBoxLayout>
 
 #include "renderfold/renderer_commands.h"
@@ -30,6 +31,10 @@ CControlPage::CControlPage(QWidget* window, IPropertySheet& sheet, const PropShe
     volume_->setObjectName("volume");
     state_->setObjectName("state");
     state_->setTextFormat(Qt::PlainText);
+    QFont larger = state_->font();
+    larger.setBold(true);
+    larger.setPointSizeF(larger.pointSizeF() * 1.2);
+    state_->setFont(larger);
 }
 
 QPushButton* CControlPage::Button(const char* text, const char* name)
@@ -61,17 +66,21 @@ std::intptr_t CControlPage::OnInitDialog()
     struct Transport {
         const char* text;
         const char* name;
+        QStyle::StandardPixmap icon;
         void (CMediaRenderer::*send)(CMediaRenderer::Done);
     };
     const Transport transports[] = {
-        {"Play", "play", &CMediaRenderer::Play},       {"Pause", "pause", &CMediaRenderer::Pause},
-        {"Stop", "stop", &CMediaRenderer::Stop},       {"Previous", "previous", &CMediaRenderer::Previous},
-        {"Next", "next", &CMediaRenderer::Next},
+        {"Play", "play", QStyle::SP_MediaPlay, &CMediaRenderer::Play},
+        {"Pause", "pause", QStyle::SP_MediaPause, &CMediaRenderer::Pause},
+        {"Stop", "stop", QStyle::SP_MediaStop, &CMediaRenderer::Stop},
+        {"Previous", "previous", QStyle::SP_MediaSkipBackward, &CMediaRenderer::Previous},
+        {"Next", "next", QStyle::SP_MediaSkipForward, &CMediaRenderer::Next},
     };
     auto* buttons = new QGridLayout;
     int column = 0;
     for (const Transport& transport : transports) {
         QPushButton* button = Button(transport.text, transport.name);
+        button->setIcon(window()->style()->standardIcon(transport.icon));
         buttons->addWidget(button, 0, column++);
         QObject::connect(button, &QPushButton::clicked, &connections_, [this, transport] {
             if (renderer_)

@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QListView>
+#include <QMenuBar>
 #include <QMenu>
 #include <QProgressBar>
 #include <QStackedWidget>
@@ -15,6 +16,7 @@
 
 #include "renderfold/double_click_setting.h"
 #include "renderfold/renderer_commands.h"
+#include "renderfold/renderer_icon.h"
 #include "renderfold/renderer_property_sheet.h"
 
 namespace velk {
@@ -38,7 +40,7 @@ CMediaPlayersWindow::CMediaPlayersWindow(CMediaRenderers& renderers, QWidget* pa
       progress_(new QProgressBar(this))
 {
     setWindowTitle("Media Players");
-    setWindowIcon(StandardIcon(QStyle::SP_MediaVolume));
+    setWindowIcon(RendererIcon());
 
     details_->setObjectName("details");
     details_->setModel(details_model_);
@@ -59,7 +61,12 @@ CMediaPlayersWindow::CMediaPlayersWindow(CMediaRenderers& renderers, QWidget* pa
         }
         menu.exec(details_->header()->mapToGlobal(position));
     });
-    connect(details_model_, &QAbstractItemModel::modelReset, details_, &QTreeView::expandAll);
+    connect(details_model_, &QAbstractItemModel::modelReset, details_, [this] {
+        details_->expandAll();
+        for (int column = 0; column < CRendererModel::kColumnCount; ++column)
+            details_->resizeColumnToContents(column);
+    });
+    details_->header()->setMinimumSectionSize(80);
 
     tiles_->setObjectName("tiles");
     tiles_->setModel(tiles_model_);
@@ -138,11 +145,12 @@ CMediaPlayersWindow::CMediaPlayersWindow(CMediaRenderers& renderers, QWidget* pa
     transport("nexttrk", &CMediaRenderer::Next);
     transport("prevtrk", &CMediaRenderer::Previous);
 
-    bar->addSeparator();
+    QMenu* view_menu = menuBar()->addMenu("&View");
     auto* layouts = new QActionGroup(this);
-    QAction* details = bar->addAction(StandardIcon(QStyle::SP_FileDialogDetailedView), "Details");
-    QAction* tiles = bar->addAction(StandardIcon(QStyle::SP_FileDialogListView), "Tiles");
-    QAction* grouped = bar->addAction("Group by Manufacturer");
+    QAction* details = view_menu->addAction(StandardIcon(QStyle::SP_FileDialogDetailedView), "&Details");
+    QAction* tiles = view_menu->addAction(StandardIcon(QStyle::SP_FileDialogListView), "&Tiles");
+    view_menu->addSeparator();
+    QAction* grouped = view_menu->addAction("&Group by Manufacturer");
     details->setObjectName("view_details");
     tiles->setObjectName("view_tiles");
     grouped->setObjectName("group");
@@ -164,7 +172,7 @@ CMediaPlayersWindow::CMediaPlayersWindow(CMediaRenderers& renderers, QWidget* pa
     connect(&renderers_, &CMediaRenderers::itemUpdated, this, [this] { UpdateCommands(); });
     UpdateSearchState();
     UpdateCommands();
-    resize(900, 420);
+    resize(1060, 420);
 }
 
 QAction* CMediaPlayersWindow::command(const char* name) const { return findChild<QAction*>(name); }
@@ -179,14 +187,19 @@ void CMediaPlayersWindow::SetView(View view)
     const auto selected = SelectedItems();
     views_->setCurrentWidget(view == View::Details ? static_cast<QWidget*>(details_) : tiles_);
     command(view == View::Details ? "view_details" : "view_tiles")->setChecked(true);
-    if (selected.size() == 1)
-        Select(std::dynamic_pointer_cast<CMediaRenderer>(selected.front())->udn());
+    if (selected.size() == 1) {
+        if (auto renderer = std::dynamic_pointer_cast<CMediaRenderer>(selected.front()))
+            Select(renderer->udn());
+    }
     UpdateCommands();
 }
 
 void CMediaPlayersWindow::SetGrouped(bool grouped)
 {
+    const auto selected = SelectedRenderer();
     details_model_->SetGrouped(grouped);
+    if (selected)
+        Select(selected->udn());
     details_->setRootIsDecorated(grouped);
     command("group")->setChecked(grouped);
 }

@@ -1,8 +1,8 @@
 #include "renderfold/renderer_model.h"
 
-#include <QApplication>
+#include "renderfold/renderer_icon.h"
+
 #include <QFont>
-#include <QStyle>
 
 namespace velk {
 
@@ -150,7 +150,7 @@ QVariant CRendererModel::ItemData(const CMediaRenderer& item, int column, int ro
     const UPnPDeviceInfo& device = item.device();
     const TrackInfo& track = item.track();
     if (role == Qt::DecorationRole && column == kName)
-        return QApplication::style()->standardIcon(QStyle::SP_MediaVolume);
+        return RendererIcon();
     if (role == Qt::ToolTipRole)
         return Text(ShownText(device.model_name)) + (track.title.empty() ? "" : "\n" + Text(track.title));
     if (role != Qt::DisplayRole)

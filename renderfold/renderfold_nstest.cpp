@@ -5,6 +5,7 @@
 // it keeps the pictures of the window and its pages there.
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLabel>
 #include <QPushButton>
 #include <QSlider>
 #include <QTabBar>
@@ -109,7 +110,7 @@ private slots:
         QVERIFY(window_->command("pause")->isEnabled());
         QVERIFY(!window_->command("play")->isEnabled());
         window_->SetGrouped(true);
-        window_->resize(1000, 300);
+        window_->resize(1060, 300);
         Picture(*window_, "renderfold-details");
         window_->SetView(CMediaPlayersWindow::View::Tiles);
         Picture(*window_, "renderfold-tiles");
@@ -150,15 +151,16 @@ private slots:
             check(QTest::qWaitFor([&] { return item->play_mode() == PLAY_MODE_SHUFFLE; }, kSafetyMs), "shuffle event");
             Click(sheet, "shuffle");
             check(QTest::qWaitFor([&] { return State(player)["shuffle"] == false; }, kSafetyMs), "shuffle off");
+            SelectTab(sheet, "Status");
+            auto* elapsed = sheet.findChild<QLabel*>("elapsed");
+            check(QTest::qWaitFor([&] { return elapsed && elapsed->text() > "0:00:00"; }, kSafetyMs), "elapsed time");
+            Picture(sheet, "renderfold-status");
+            SelectTab(sheet, "Control");
             Click(sheet, "pause");
             check(QTest::qWaitFor([&] { return State(player)["transport"] == "Pause"; }, kSafetyMs), "pause");
-            check(QTest::qWaitFor([&] { return item->transport_state() == AV_TRANSPORT_PAUSED_PLAYBACK; }, kSafetyMs),
-                  "paused event");
+            auto* state = sheet.findChild<QLabel*>("state");
+            check(QTest::qWaitFor([&] { return state && state->text() == "Paused"; }, kSafetyMs), "paused event");
             Picture(sheet, "renderfold-control");
-            SelectTab(sheet, "Status");
-            check(QTest::qWaitFor([&] { return !item->elapsed_time().empty(); }, kSafetyMs), "elapsed time");
-            QTest::qWait(StatusPageRefreshMs());
-            Picture(sheet, "renderfold-status");
             SelectTab(sheet, "Media Renderers");
             Picture(sheet, "renderfold-options");
             Click(sheet, "cancel");
@@ -183,7 +185,6 @@ private slots:
 
 private:
     static CMediaRenderers& renderers() { return CMediaRendererFolder::Instance().renderers(); }
-    static int StatusPageRefreshMs() { return 800; }
 
     QString Row(const SimDevice& device, int column) const
     {

@@ -1,15 +1,14 @@
 #include "renderfold/upnp_page.h"
 
-#include <QApplication>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QStyle>
 #include <QUrl>
 #include <QVBoxLayout>
 
 #include "renderfold/last_change.h"
 #include "renderfold/renderer_commands.h"
+#include "renderfold/renderer_icon.h"
 
 namespace velk {
 
@@ -60,7 +59,7 @@ std::intptr_t CUPnPPage::OnInitDialog()
         renderer_->get_UPnPDevice(device);
 
     auto* icon = new QLabel(window());
-    icon->setPixmap(QApplication::style()->standardIcon(QStyle::SP_MediaVolume).pixmap(48, 48));
+    icon->setPixmap(RendererIcon().pixmap(48, 48));
     auto* name = new QLabel(window());
     name->setObjectName("name");
     name->setTextFormat(Qt::RichText);
