@@ -11,26 +11,21 @@
 #include <QVBoxLayout>
 
 #include "renderfold/renderer_commands.h"
+#include "renderfold/renderer_page_record.h"
 
 namespace velk {
 
 HPROPSHEETPAGE CControlPage::Record(const std::shared_ptr<CMediaRenderer>& owner)
 {
-    PropSheetPage record;
-    record.title = "Control";
-    record.template_id = kDialogId;
-    record.lParam = owner;
-    return PageRecord<CControlPage>(std::move(record));
+    return RendererPageRecord<CControlPage>("Control", owner);
 }
 
 CControlPage::CControlPage(QWidget* window, IPropertySheet& sheet, const PropSheetPage& page)
     : CRenderedPropertyPage(window, sheet, page), renderer_(std::dynamic_pointer_cast<CMediaRenderer>(page.lParam)),
       volume_(new QSlider(Qt::Vertical, window)), volume_label_(new QLabel("Volume", window)),
-      state_(new QLabel("No Media Present", window))
+      state_(PlainLabel(window, "state", "No Media Present"))
 {
     volume_->setObjectName("volume");
-    state_->setObjectName("state");
-    state_->setTextFormat(Qt::PlainText);
     QFont larger = state_->font();
     larger.setBold(true);
     larger.setPointSizeF(larger.pointSizeF() * 1.2);

@@ -1,5 +1,7 @@
 #include "renderfold/status_page.h"
 
+#include "renderfold/renderer_page_record.h"
+
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -7,31 +9,15 @@
 
 namespace velk {
 
-namespace {
-
-QLabel* Field(QWidget* parent, const char* name)
-{
-    auto* label = new QLabel(parent);
-    label->setObjectName(name);
-    label->setTextFormat(Qt::PlainText);
-    return label;
-}
-
-} // namespace
-
 HPROPSHEETPAGE CStatusPage::Record(const std::shared_ptr<CMediaRenderer>& owner)
 {
-    PropSheetPage record;
-    record.title = "Status";
-    record.template_id = kDialogId;
-    record.lParam = owner;
-    return PageRecord<CStatusPage>(std::move(record));
+    return RendererPageRecord<CStatusPage>("Status", owner);
 }
 
 CStatusPage::CStatusPage(QWidget* window, IPropertySheet& sheet, const PropSheetPage& page)
     : CRenderedPropertyPage(window, sheet, page), renderer_(std::dynamic_pointer_cast<CMediaRenderer>(page.lParam)),
-      artist_(Field(window, "artist")), album_(Field(window, "album")), track_(Field(window, "track")),
-      elapsed_(Field(window, "elapsed")), duration_(Field(window, "duration"))
+      artist_(PlainLabel(window, "artist")), album_(PlainLabel(window, "album")), track_(PlainLabel(window, "track")),
+      elapsed_(PlainLabel(window, "elapsed")), duration_(PlainLabel(window, "duration"))
 {
 }
 

@@ -9,6 +9,7 @@
 #include "renderfold/last_change.h"
 #include "renderfold/renderer_commands.h"
 #include "renderfold/renderer_icon.h"
+#include "renderfold/renderer_page_record.h"
 
 namespace velk {
 
@@ -27,11 +28,8 @@ QString DeviceAddress(const UPnPDeviceInfo& device)
     return {};
 }
 
-QLabel* PlainLabel(const QString& text, QWidget* parent, const char* name)
+QLabel* Selectable(QLabel* label)
 {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(name);
-    label->setTextFormat(Qt::PlainText);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     return label;
 }
@@ -40,11 +38,7 @@ QLabel* PlainLabel(const QString& text, QWidget* parent, const char* name)
 
 HPROPSHEETPAGE CUPnPPage::Record(const std::shared_ptr<IMediaRenderer>& owner)
 {
-    PropSheetPage record;
-    record.title = "General";
-    record.template_id = kDialogId;
-    record.lParam = owner;
-    return PageRecord<CUPnPPage>(std::move(record));
+    return RendererPageRecord<CUPnPPage>("General", owner);
 }
 
 CUPnPPage::CUPnPPage(QWidget* window, IPropertySheet& sheet, const PropSheetPage& page)
@@ -73,17 +67,17 @@ std::intptr_t CUPnPPage::OnInitDialog()
     });
 
     auto* heading = new QVBoxLayout;
-    heading->addWidget(PlainLabel(Shown(device.manufacturer), window(), "manufacturer"));
+    heading->addWidget(Selectable(PlainLabel(window(), "manufacturer", Shown(device.manufacturer))));
     heading->addWidget(name);
     auto* top = new QHBoxLayout;
     top->addWidget(icon);
     top->addLayout(heading, 1);
 
     auto* details = new QFormLayout;
-    details->addRow("Model Name:", PlainLabel(Shown(device.model_name), window(), "model_name"));
-    details->addRow("Model Number:", PlainLabel(Shown(device.model_number), window(), "model_number"));
-    details->addRow("Description:", PlainLabel(Shown(device.model_description), window(), "description"));
-    details->addRow("Device Address:", PlainLabel(DeviceAddress(device), window(), "address"));
+    details->addRow("Model Name:", Selectable(PlainLabel(window(), "model_name", Shown(device.model_name))));
+    details->addRow("Model Number:", Selectable(PlainLabel(window(), "model_number", Shown(device.model_number))));
+    details->addRow("Description:", Selectable(PlainLabel(window(), "description", Shown(device.model_description))));
+    details->addRow("Device Address:", Selectable(PlainLabel(window(), "address", DeviceAddress(device))));
 
     auto* layout = new QVBoxLayout(window());
     layout->addLayout(top);

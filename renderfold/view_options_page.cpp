@@ -6,15 +6,13 @@
 #include <QVBoxLayout>
 
 #include "renderfold/double_click_setting.h"
+#include "renderfold/renderer_page_record.h"
 
 namespace velk {
 
 HPROPSHEETPAGE CViewOptionsPage::Record()
 {
-    PropSheetPage record;
-    record.title = "Media Renderers";
-    record.template_id = kDialogId;
-    return PageRecord<CViewOptionsPage>(std::move(record));
+    return RendererPageRecord<CViewOptionsPage>("Media Renderers");
 }
 
 CViewOptionsPage::CViewOptionsPage(QWidget* window, IPropertySheet& sheet, const PropSheetPage& page)
