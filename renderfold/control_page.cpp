@@ -3,7 +3,6 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPointer>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSlider>
@@ -42,12 +41,7 @@ QPushButton* CControlPage::Button(const char* text, const char* name)
 
 CMediaRenderer::Done CControlPage::Report(std::string_view action)
 {
-    const QPointer<QWidget> page = window();
-    const UPnPDeviceInfo device = renderer_->device();
-    return [page, device, action = std::string(action)](HRESULT hr) {
-        if (FAILED(hr))
-            ReportActionFailure(page.data(), device, action, hr);
-    };
+    return ReportFailure(window(), renderer_->device(), action);
 }
 
 std::intptr_t CControlPage::OnInitDialog()

@@ -128,22 +128,17 @@ CMediaPlayersWindow::CMediaPlayersWindow(CMediaRenderers& renderers, QWidget* pa
             OpenPresentationPage(item->device(), this);
     });
     connect(command("properties"), &QAction::triggered, this, [this] { ShowProperties(); });
-    const auto transport = [this](const char* name, void (CMediaRenderer::*send)(CMediaRenderer::Done)) {
-        connect(command(name), &QAction::triggered, this, [this, name, send] {
-            auto item = SelectedRenderer();
-            if (!item)
-                return;
-            const QPointer<QWidget> window = this;
-            (item.get()->*send)([window, device = item->device(), name](HRESULT hr) {
-                if (FAILED(hr))
-                    ReportActionFailure(window.data(), device, name, hr);
-            });
+    const auto transport = [this](const char* name, const char* action,
+                                  void (CMediaRenderer::*send)(CMediaRenderer::Done)) {
+        connect(command(name), &QAction::triggered, this, [this, action, send] {
+            if (auto item = SelectedRenderer())
+                (item.get()->*send)(ReportFailure(this, item->device(), action));
         });
     };
-    transport("play", &CMediaRenderer::Play);
-    transport("pause", &CMediaRenderer::Pause);
-    transport("nexttrk", &CMediaRenderer::Next);
-    transport("prevtrk", &CMediaRenderer::Previous);
+    transport("play", "Play", &CMediaRenderer::Play);
+    transport("pause", "Pause", &CMediaRenderer::Pause);
+    transport("nexttrk", "Next", &CMediaRenderer::Next);
+    transport("prevtrk", "Previous", &CMediaRenderer::Previous);
 
     QMenu* view_menu = menuBar()->addMenu("&View");
     auto* layouts = new QActionGroup(this);

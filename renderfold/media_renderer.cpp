@@ -10,6 +10,15 @@ namespace {
 // The AVTransport instance the window controls.
 constexpr std::string_view kInstanceId = "0";
 
+// An action's answer for a caller that wants only its result.
+CRendererActions::Done ResultOnly(CMediaRenderer::Done done)
+{
+    return [done = std::move(done)](HRESULT hr, const UPnPService::Arguments&) {
+        if (done)
+            done(hr);
+    };
+}
+
 } // namespace
 
 bool OnGuiThread()
@@ -86,10 +95,7 @@ void CMediaRenderer::SendTransport(std::string_view action, Done done)
     if (action == "Play")
         in.emplace_back("Speed", "1");
     Send(kAVTransportServiceId, action, std::move(in),
-         [done](HRESULT hr, const UPnPService::Arguments&) {
-             if (done)
-                 done(hr);
-         });
+         ResultOnly(std::move(done)));
 }
 
 void CMediaRenderer::Play(Done done) { SendTransport("Play", std::move(done)); }
@@ -102,10 +108,7 @@ void CMediaRenderer::SetPlayMode(PlayMode mode, Done done)
 {
     Send(kAVTransportServiceId, "SetPlayMode",
          {{"InstanceID", std::string(kInstanceId)}, {"NewPlayMode", std::string(PlayModeWord(mode))}},
-         [done](HRESULT hr, const UPnPService::Arguments&) {
-             if (done)
-                 done(hr);
-         });
+         ResultOnly(std::move(done)));
 }
 
 void CMediaRenderer::SetVolume(std::uint32_t volume, Done done)
@@ -113,10 +116,7 @@ void CMediaRenderer::SetVolume(std::uint32_t volume, Done done)
     Send(kRenderingControlServiceId, "SetVolume",
          {{"InstanceID", std::string(kInstanceId)}, {"Channel", "Master"},
           {"DesiredVolume", std::to_string(volume)}},
-         [done](HRESULT hr, const UPnPService::Arguments&) {
-             if (done)
-                 done(hr);
-         });
+         ResultOnly(std::move(done)));
 }
 
 void CMediaRenderer::RefreshPosition()

@@ -4,6 +4,7 @@
 
 #include <QDesktopServices>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QUrl>
@@ -24,6 +25,19 @@ void ShowWarning(QWidget* parent, const QString& text)
     QMessageBox box(QMessageBox::Warning, kTitle, text, QMessageBox::Ok, parent);
     box.setTextFormat(Qt::PlainText);
     box.exec();
+}
+
+void ReportActionFailure(QWidget* parent, const UPnPDeviceInfo& device, std::string_view what, HRESULT hr)
+{
+    QString message;
+    if (hr == E_NOINTERFACE)
+        message = QString("The %1 service could not be located on the %2.")
+                      .arg(what.starts_with("SetVolume") ? "RenderingControl" : "AVTransport",
+                           Text(ShownText(device.friendly_name)));
+    else
+        message = QString("%1 failed on %2: %3")
+                      .arg(Text(what), Text(ShownText(device.friendly_name)), QString::fromStdString(HResultMessage(hr)));
+    ShowWarning(parent, message);
 }
 
 } // namespace
@@ -70,17 +84,12 @@ HRESULT RunAsAdministrator(std::string_view udn, QWidget* parent)
     return S_OK;
 }
 
-void ReportActionFailure(QWidget* parent, const UPnPDeviceInfo& device, std::string_view what, HRESULT hr)
+std::function<void(HRESULT)> ReportFailure(QWidget* parent, const UPnPDeviceInfo& device, std::string_view action)
 {
-    QString message;
-    if (hr == E_NOINTERFACE)
-        message = QString("The %1 service could not be located on the %2.")
-                      .arg(what.starts_with("SetVolume") ? "RenderingControl" : "AVTransport",
-                           Text(ShownText(device.friendly_name)));
-    else
-        message = QString("%1 failed on %2: %3")
-                      .arg(Text(what), Text(ShownText(device.friendly_name)), QString::fromStdString(HResultMessage(hr)));
-    ShowWarning(parent, message);
+    return [parent = QPointer<QWidget>(parent), device, action = std::string(action)](HRESULT hr) {
+        if (FAILED(hr))
+            ReportActionFailure(parent.data(), device, action, hr);
+    };
 }
 
 } // namespace velk

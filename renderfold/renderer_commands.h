@@ -2,6 +2,7 @@
 // administrator, and tell the user when an action failed. GUI thread.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -24,7 +25,8 @@ HRESULT OpenPresentationPage(const UPnPDeviceInfo& device, QWidget* parent);
 // in a message box (E_FAIL).
 HRESULT RunAsAdministrator(std::string_view udn, QWidget* parent);
 
-// The message box of a failed action ("The device did not play: ...").
-void ReportActionFailure(QWidget* parent, const UPnPDeviceInfo& device, std::string_view what, HRESULT hr);
+// What an action's caller hands it as its result: a failure shows a message box ("Pause failed
+// on Living Room: ...") over parent, while parent lives.
+std::function<void(HRESULT)> ReportFailure(QWidget* parent, const UPnPDeviceInfo& device, std::string_view action);
 
 } // namespace velk

@@ -2,8 +2,6 @@
 
 #include <array>
 
-#include <QPointer>
-#include <QWidget>
 
 #include "renderfold/double_click_setting.h"
 #include "renderfold/media_renderer.h"
@@ -92,11 +90,10 @@ HRESULT CMediaRendererContextMenu::InvokeCommand(const InvokeCommandInfo& info)
         return RunAsAdministrator(device.udn, info.owner);
     if (!renderer)
         return E_NOTIMPL;
-    const QPointer<QWidget> owner = info.owner;
-    const auto report = [owner, device, verb](HRESULT hr) {
-        if (FAILED(hr))
-            ReportActionFailure(owner.data(), device, verb, hr);
-    };
+    // The action as the menu names it, without its access key.
+    std::string action = kVerbs[offset].text;
+    std::erase(action, '&');
+    const auto report = ReportFailure(info.owner, device, action);
     if (verb == "play")
         renderer->Play(report);
     else if (verb == "pause")

@@ -2,6 +2,7 @@
 // finder puts them, and their actions go to a recorder (the UPnP layer's edge). Checks the
 // table's rules, the rows, double-click by the user's setting, the presentation page and the
 // device name as a device may send them, and the Control page's buttons and volume.
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -17,6 +18,7 @@
 #include "renderfold/control_page.h"
 #include "renderfold/double_click_setting.h"
 #include "renderfold/media_players_window.h"
+#include "renderfold/renderer_commands.h"
 #include "renderfold/renderfold_registration.h"
 #include "renderfold/status_page.h"
 #include "renderfold/testdata/url_recorder.h"
@@ -300,6 +302,40 @@ private slots:
         emit name->linkActivated("file:///etc/passwd");
         QCOMPARE(browser.opened, QStringList{"http://127.0.0.2/"});
         QTRY_VERIFY(!sheet.isVisible()); // the link closes the sheet with OK
+    }
+
+    void RunAsAdministratorStartsTheConfigurationToolThroughPkexec()
+    {
+        const QByteArray path = qgetenv("PATH");
+        QTemporaryDir bin;
+        QVERIFY(bin.isValid());
+        MessageBoxAnswers answers;
+        qputenv("PATH", bin.path().toUtf8());
+        QCOMPARE(RunAsAdministrator("uuid:one", nullptr), E_FAIL);
+        QCOMPARE(answers.texts.size(), 1);
+        QVERIFY2(answers.texts[0].contains("pkexec is not installed"), qPrintable(answers.texts[0]));
+
+        // A pkexec that notes what it was asked to run.
+        const QString noted = bin.filePath("asked");
+        QFile pkexec(bin.filePath("pkexec"));
+        QVERIFY(pkexec.open(QIODevice::WriteOnly));
+        pkexec.write(QString("#!/bin/sh\nprintf '%s\\n' \"$@\" > '%1.part' && mv '%1.part' '%1'\n").arg(noted).toUtf8());
+        pkexec.close();
+        pkexec.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const QString velkconfig = QCoreApplication::applicationDirPath() + "/velkconfig";
+        const HRESULT hr = RunAsAdministrator("uuid:one", nullptr);
+        qputenv("PATH", path);
+        if (QFile::exists(velkconfig)) {
+            QCOMPARE(hr, S_OK);
+            QTRY_VERIFY(QFile::exists(noted));
+            QFile asked(noted);
+            QVERIFY(asked.open(QIODevice::ReadOnly));
+            QCOMPARE(QString::fromUtf8(asked.readAll()), velkconfig + "\nuuid:one\n");
+        } else {
+            QCOMPARE(hr, E_FAIL);
+            QCOMPARE(answers.texts.size(), 2);
+            QCOMPARE(answers.texts[1], "The device cannot be configured as administrator: " + velkconfig + " is missing.");
+        }
     }
 
     void AVolumeDragSendsOnlyItsLastValue()
