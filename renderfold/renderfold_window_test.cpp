@@ -319,7 +319,7 @@ private slots:
         const QString noted = bin.filePath("asked");
         QFile pkexec(bin.filePath("pkexec"));
         QVERIFY(pkexec.open(QIODevice::WriteOnly));
-        pkexec.write(QString("#!/bin/sh\nprintf '%s\\n' \"$@\" > '%1.part' && mv '%1.part' '%1'\n").arg(noted).toUtf8());
+        pkexec.write(QString("#!/bin/sh\nprintf '%s\\n' \"$@\" > '%1.part' && /bin/mv '%1.part' '%1'\n").arg(noted).toUtf8());
         pkexec.close();
         pkexec.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         const QString velkconfig = QCoreApplication::applicationDirPath() + "/velkconfig";
