@@ -16,7 +16,7 @@ DESTDIR="$root" cmake --install "$build" --prefix "$prefix" >"$scratch/install.l
 grep -q "Staged in DESTDIR" "$scratch/install.log" || fail "a staged install must not register the service"
 
 for file in bin/velk bin/velkctl bin/velkreg bin/velk-sim bin/velk-display bin/velksaver \
-            bin/velk-configure lib/velk/libvelkplatform.so lib/velk/velktime.so \
+            bin/velk-configure bin/renderfold bin/velkconfig lib/velk/libvelkrenderfold.so lib/velk/libvelkplatform.so lib/velk/velktime.so \
             lib/velk/velktime_ui.so share/applications/velk-media-players.desktop \
             share/applications/velkconfig.desktop share/icons/hicolor/scalable/apps/velk-media-players.svg \
             share/icons/hicolor/scalable/apps/velk-config.svg; do

@@ -9,7 +9,8 @@
 
 namespace velk {
 
-HRESULT ShowRendererProperties(const std::shared_ptr<IMediaRenderer>& item, QWidget* parent)
+HRESULT ShowRendererProperties(const std::shared_ptr<IMediaRenderer>& item, QWidget* parent,
+                               std::vector<std::string> classes)
 {
     if (!item)
         return E_INVALIDARG;
@@ -17,27 +18,15 @@ HRESULT ShowRendererProperties(const std::shared_ptr<IMediaRenderer>& item, QWid
     item->get_UPnPDevice(device);
     PropertySheet sheet(QString::fromStdString(ShownText(device.friendly_name)) + " Properties", parent);
     const auto data = std::make_shared<CPidlDataObject>(std::vector<std::shared_ptr<IMediaRenderer>>{item});
-    int pages = 0;
-    const AddPropSheetPageFn add = sheet.adder();
-    const AddPropSheetPageFn counting = [&](const HPROPSHEETPAGE& page) {
-        const bool taken = add(page);
-        pages += taken ? 1 : 0;
-        return taken;
-    };
-    for (const std::string& association : AssociationClasses(device.manufacturer)) {
-        std::vector<UnknownPtr> handlers;
-        CreateShellHandlers(association, kPropertySheetHandlers, handlers);
-        for (const auto& handler : handlers) {
-            auto init = std::dynamic_pointer_cast<IShellExtInit>(handler);
-            auto sheet_ext = std::dynamic_pointer_cast<IShellPropSheetExt>(handler);
-            if (sheet_ext && (!init || SUCCEEDED(init->Initialize(data))))
-                sheet_ext->AddPages(counting);
-        }
-    }
-    if (pages == 0) {
+    if (classes.empty())
+        classes = AssociationClasses(device.manufacturer);
+    int handlers = 0;
+    for (const std::string& association : classes)
+        handlers += AddShellPropertyPages(association, data, sheet.adder());
+    if (handlers == 0) {
         QMessageBox::warning(parent, "Media Players",
                              "Unable to retrieve device properties: no property pages are registered "
-                             "(renderfold --regserver registers them).");
+                             "for this device.");
         return E_FAIL;
     }
     sheet.Run();

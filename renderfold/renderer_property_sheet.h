@@ -4,6 +4,8 @@
 #pragma once
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "velk/media_renderer.h"
 
@@ -11,7 +13,9 @@ class QWidget;
 
 namespace velk {
 
-// E_FAIL (after telling the user) when no handler gives a page.
-HRESULT ShowRendererProperties(const std::shared_ptr<IMediaRenderer>& item, QWidget* parent);
+// E_FAIL (after telling the user) when no handler gives a page. With classes given, only their
+// handlers are asked (the configuration tool asks the Melodeck players' own).
+HRESULT ShowRendererProperties(const std::shared_ptr<IMediaRenderer>& item, QWidget* parent,
+                               std::vector<std::string> classes = {});
 
 } // namespace velk
