@@ -42,8 +42,10 @@ HRESULT ModuleUnregisterServer(std::span<const ModuleClass> classes);
     VELK_DEFINE_MODULE_WITH_CATEGORIES(classes_function, velk::NoModuleCategories)
 
 // The same for a module that also defines categories (a function returning a span of
-// ModuleCategory).
+// ModuleCategory). The module finds its own path from an object of internal linkage: an exported
+// name could resolve to a library of the program that exports the same entry points.
 #define VELK_DEFINE_MODULE_WITH_CATEGORIES(classes_function, categories_function)                \
+    static const char velk_module_anchor = 0;                                                     \
     extern "C" __attribute__((visibility("default"))) velk::HRESULT VelkGetClassObject(         \
         const velk::Guid* clsid, std::shared_ptr<velk::IClassFactory>* factory)                   \
     {                                                                                             \
@@ -52,7 +54,7 @@ HRESULT ModuleUnregisterServer(std::span<const ModuleClass> classes);
     extern "C" __attribute__((visibility("default"))) velk::HRESULT VelkRegisterServer()        \
     {                                                                                             \
         return velk::ModuleRegisterServer(classes_function(),                                     \
-                                          reinterpret_cast<const void*>(&VelkRegisterServer),      \
+                                          &velk_module_anchor,                                     \
                                           categories_function());                                 \
     }                                                                                             \
     extern "C" __attribute__((visibility("default"))) velk::HRESULT VelkUnregisterServer()      \

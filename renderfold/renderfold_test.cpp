@@ -368,3 +368,21 @@ TEST_F(RegistrationTest, RegserverMakesTheCommonPagesAHandlerOfEveryRendererAndU
 
 } // namespace
 } // namespace velk
+
+namespace velk {
+namespace {
+
+// This program exports the module entry points itself (the library is also the common pages'
+// module): a module registered from here must still be registered under its own path.
+TEST_F(RegistrationTest, AModuleRegisteredFromAProgramWithTheLibraryNamesItsOwnPath)
+{
+    ASSERT_EQ(ClassRegistry::RegisterModule(VELK_SAMPLE_MODULE), S_OK);
+    RegKey server;
+    ASSERT_EQ(server.Open(Hive::ClassesRoot, "CLSID\\{6B2D0B1E-94D5-4D0C-9F2B-3E7A4C1D2E01}\\InprocServer32"), S_OK);
+    std::string path;
+    ASSERT_EQ(server.QueryStringValue("", path), S_OK);
+    EXPECT_EQ(path, VELK_SAMPLE_MODULE);
+}
+
+} // namespace
+} // namespace velk
