@@ -8,7 +8,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
+
+#include "platform/service_unit.h"
 
 extern char** environ;
 
@@ -16,8 +17,6 @@ namespace velk {
 
 namespace {
 
-constexpr const char* kDefaultUnitFolder = "/etc/systemd/system";
-constexpr const char* kUnitFolderVariable = "VELK_SYSTEMD_UNIT_DIR";
 constexpr const char* kSystemdRunning = "/run/systemd/system";
 
 constexpr std::string_view kManagerUnreachable =
@@ -114,13 +113,12 @@ HRESULT WriteFileAtomically(const std::filesystem::path& path, std::string_view 
 
 ServiceInstaller::ServiceInstaller(std::ostream& messages) : messages_(messages)
 {
-    const char* folder = std::getenv(kUnitFolderVariable);
-    if (folder && *folder) {
-        unit_folder_ = folder;
+    bool chosen = false;
+    unit_folder_ = ServiceUnitFolder(&chosen);
+    if (chosen) {
         reachable_ = true;
         return;
     }
-    unit_folder_ = kDefaultUnitFolder;
     std::error_code error;
     systemd_ = std::filesystem::is_directory(kSystemdRunning, error);
     reachable_ = systemd_;
