@@ -110,10 +110,7 @@ void CPlayerPage::OnReady(Readiness& readiness)
             auto* timer = new QTimer(window());
             timer->setObjectName("upgrade_timer");
             timer->setSingleShot(true);
-            QObject::connect(timer, &QTimer::timeout, &context_, [this, timer] {
-                timer->deleteLater();
-                RunUpgrade();
-            });
+            QObject::connect(timer, &QTimer::timeout, &context_, [this] { RunUpgrade(); });
             timer->start(kUpgradeOfferDelayMs);
         }
     } else if (hr == E_FAIL) {
