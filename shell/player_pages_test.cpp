@@ -375,7 +375,8 @@ private slots:
         QLabel* stage = nullptr;
         QTRY_VERIFY((stage = sheet->findChild<QLabel*>("stage")) != nullptr);
         QPointer<QWidget> progress = stage->window();
-        QTRY_VERIFY(!progress || stage->text() == "Writing new firmware");
+        auto* bar = sheet->findChild<QProgressBar*>("progress");
+        QTRY_VERIFY(!progress || (stage->text() == "Downloading Upgrade" && bar->value() > 20));
         if (progress)
             Picture(*progress, "player-upgrade-progress");
         QTRY_COMPARE(yes.texts, (QStringList{kQuestion, kUpgraded}));
