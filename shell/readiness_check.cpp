@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "rcp/rcp_reply_values.h"
-
 namespace velk {
 
 namespace {
@@ -61,14 +59,6 @@ InitialSetup ReadInitialSetup(CControlSession& session)
     return setup;
 }
 
-FirmwareVersion ParseVersion(std::string_view text)
-{
-    const auto numbers = ParseDecimalTriple(text, '.');
-    if (!numbers)
-        return {};
-    return {(*numbers)[0], (*numbers)[1], (*numbers)[2]};
-}
-
 } // namespace
 
 bool InitialSetup::Requires(std::string_view step) const
@@ -114,7 +104,7 @@ Readiness FinishReadinessCheck(CControlSession& session)
     readiness.firmware = session.firmware_version();
     std::string offer;
     if (Succeeded(session.Execute("CheckSoftwareUpgrade", {}, &offer)) && offer != kNoUpgradeAvailable)
-        readiness.offered_upgrade = ParseVersion(offer);
+        readiness.offered_upgrade = ParseFirmwareVersion(offer).value_or(FirmwareVersion{});
     if (FAILED(session.Execute("GetConnectedServer"))) {
         readiness.hr = E_RCP_DISCONNECTED;
         return readiness;
