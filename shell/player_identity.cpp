@@ -70,7 +70,6 @@ HRESULT IdentifyPlayer(const IDataObject* data_object, PlayerIdentity& player)
         return hr;
     player.udn = device.udn;
     player.friendly_name = device.friendly_name;
-    player.model_number = device.model_number;
     player.host = PlayerHost(device.presentation_url).value_or("");
     return S_OK;
 }

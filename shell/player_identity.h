@@ -19,7 +19,6 @@ inline constexpr std::size_t kMaxPlayerHostChars = 128;
 struct PlayerIdentity {
     std::string udn; // "uuid:..."
     std::string friendly_name;
-    std::string model_number;
     std::string host; // empty when the device names no usable one
 };
 

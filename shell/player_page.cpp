@@ -55,8 +55,7 @@ std::intptr_t CPlayerPage::OnInitDialog()
         ShowText(UnreachableText());
         return 1;
     }
-    ShowText(QString::fromUtf8(shell_text::kConnecting)
-                 .arg(QString::fromStdString(player_.host).toHtmlEscaped()));
+    ShowConnecting();
     const std::string host = player_.host;
     worker_->Run<SetupCheck>([host](CControlSession& session) { return ConnectAndCheckSetup(session, host); },
                              [this](SetupCheck& check) { OnSetupChecked(check); });
@@ -88,8 +87,7 @@ void CPlayerPage::RunSetupWizard()
         OnReady(incomplete);
         return;
     }
-    ShowText(QString::fromUtf8(shell_text::kConnecting)
-                 .arg(QString::fromStdString(player_.host).toHtmlEscaped()));
+    ShowConnecting();
     worker_->Run<Readiness>(
         [chosen](CControlSession& session) {
             Readiness readiness;
@@ -120,6 +118,14 @@ void CPlayerPage::OnReady(Readiness& readiness)
     } else {
         ShowText(UnreachableText());
     }
+}
+
+void CPlayerPage::ShowConnecting()
+{
+    // The name and address come from the device: text, never markup.
+    ShowText(QString::fromUtf8(shell_text::kConnecting)
+                 .arg(QString::fromStdString(player_.friendly_name).toHtmlEscaped(),
+                      QString::fromStdString(player_.host).toHtmlEscaped()));
 }
 
 void CPlayerPage::ShowText(const QString& text)

@@ -46,6 +46,7 @@ private:
     // Shows the setup wizard; on Finish the choices go to the player and the check goes on.
     void RunSetupWizard();
     void OnReady(Readiness& readiness);
+    void ShowConnecting();
     // Replaces the page's controls by text; its links act on their targets.
     void ShowText(const QString& text);
     void OnLink(const QString& target);

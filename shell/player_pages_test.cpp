@@ -4,6 +4,8 @@
 // where a player must answer what the simulator never does, to a scripted player.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -14,6 +16,7 @@
 
 #include "platform/class_registry.h"
 #include "platform/reg_key.h"
+#include "platform/registry_test_fixture.h"
 #include "platform/shell_handlers.h"
 #include "rcp/testdata/scripted_player.h"
 #include "shell/readiness_check.h"
@@ -39,6 +42,7 @@ using testing::ScriptedPlayer;
 using testing::Selection;
 
 constexpr const char* kSheetCaption = "Living Room Properties";
+constexpr const char* kReadOnlyChild = "VELK_TEST_READ_ONLY_CHILD";
 constexpr const char* kUnreachable =
     "This Melodeck cannot be reached. Check that it is switched on and connected to the network.";
 constexpr const char* kSetupLink =
@@ -140,6 +144,9 @@ class PlayerPagesTest : public QObject {
 private slots:
     void initTestCase()
     {
+        // A child run of the read-only case uses the hive it is given.
+        if (qEnvironmentVariableIsSet(kReadOnlyChild))
+            return;
         QVERIFY(registry_.isValid() && units_.isValid());
         qputenv("VELK_REGISTRY_DIR", registry_.path().toUtf8());
         qputenv("VELK_SYSTEMD_UNIT_DIR", units_.path().toUtf8());
@@ -167,6 +174,37 @@ private slots:
                                              PlayerPage::DataServices};
         const auto pages = PlayerPages(administrator, service);
         QCOMPARE(pages, std::vector<PlayerPage>(all.begin(), all.begin() + count));
+    }
+
+    // An administrator is a user who may write the machine hive: one who may only read it (a
+    // second run of this program, as such a user over a read-only hive) is none.
+    void OnlyAUserWhoMayWriteTheMachineHiveIsAnAdministrator()
+    {
+        if (qEnvironmentVariableIsSet(kReadOnlyChild)) {
+            QVERIFY(!IsUserAnAdmin());
+            return;
+        }
+        QVERIFY(IsUserAnAdmin());
+        std::vector<std::string> as_user;
+        if (geteuid() == 0) {
+            as_user = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+            if (RunProgram({as_user[0], as_user[1], as_user[2], as_user[3], "true"}).status != 0)
+                QSKIP("cannot run a process as nobody");
+        }
+        const QString folder = registry_.path();
+        const auto read_only = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
+        const auto read_and_enter = read_only | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther;
+        QVERIFY(QFile::setPermissions(folder + "/machine.db", read_only));
+        QVERIFY(QFile::setPermissions(folder, read_and_enter));
+        std::vector<std::string> child = as_user;
+        child.insert(child.end(), {"env", std::string(kReadOnlyChild) + "=1",
+                                   QCoreApplication::applicationFilePath().toStdString(),
+                                   "-platform", "offscreen",
+                                   "OnlyAUserWhoMayWriteTheMachineHiveIsAnAdministrator"});
+        const auto result = RunProgram(child);
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::setPermissions(folder + "/machine.db", QFile::ReadOwner | QFile::WriteOwner);
+        QVERIFY2(result.status == 0, result.output.c_str());
     }
 
     void UnregisteringTakesTheHandlersAway()
@@ -384,6 +422,26 @@ private slots:
         QVERIFY(Received(sim, "ExecuteSoftwareUpgrade"));
         QTRY_VERIFY(Received(sim, "Reboot"));
         QTRY_VERIFY(!sheet->isVisible());
+    }
+
+    // Cancel stops the upgrade at the player's next report: the player is not restarted and
+    // the page stays.
+    void ACancelledUpgradeStops()
+    {
+        SimProcess sim({"--no-upnp", "--upgrade", "3.2.0"});
+        QVERIFY(sim.ready());
+        MessageBoxAnswers yes(QMessageBox::Yes);
+        auto sheet = OpenSheet(UrlOf(sim.address()));
+        QLabel* stage = nullptr;
+        QTRY_VERIFY((stage = sheet->findChild<QLabel*>("stage")) != nullptr);
+        QPointer<QWidget> progress = stage->window();
+        Click(*progress, "cancel");
+        QTRY_VERIFY(!progress);
+        QCOMPARE(yes.texts, QStringList{kQuestion});
+        QVERIFY(Received(sim, "CancelTransaction ExecuteSoftwareUpgrade"));
+        QVERIFY(!Received(sim, "Reboot"));
+        QVERIFY(sheet->isVisible());
+        QVERIFY(Filled(*sheet));
     }
 
 private:

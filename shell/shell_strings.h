@@ -19,12 +19,10 @@ inline constexpr const char* kNoPlayerAddress =
     "names no host name or IP address).";
 inline constexpr const char* kTerminalFailed = "The terminal emulator %1 could not be started.";
 
-inline constexpr const char* kConnecting = "Connecting to the Melodeck at %1...";
+inline constexpr const char* kConnecting = "Connecting to %1 (%2)...";
 inline constexpr const char* kSetupLink =
     "Please <a href=\"config\">complete the configuration</a> of the device.";
 inline constexpr const char* kDisabled = "Remote control has been disabled for this Melodeck.";
-inline constexpr const char* kUpgradeLink =
-    "Please <a href=\"upgrade\">upgrade your Melodeck</a> to use this feature.";
 
 inline constexpr const char* kUpgradeQuestion =
     "A new version of Velk firmware %1.%2.%3 is available. Do you want to install it now?";
