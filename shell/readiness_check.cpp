@@ -1,5 +1,8 @@
 #include "shell/readiness_check.h"
 
+#include <netdb.h>
+#include <arpa/inet.h>
+
 #include <algorithm>
 
 namespace velk {
@@ -27,6 +30,25 @@ std::string Value(CControlSession& session, std::string_view word)
     std::string value;
     session.Execute(word, {}, &value);
     return value;
+}
+
+// The player's IPv4 address in dotted form, as the connection takes it: a host name is looked
+// up; empty when it has no such address.
+std::string DottedAddressOf(const std::string& host)
+{
+    in_addr address{};
+    if (inet_pton(AF_INET, host.c_str(), &address) == 1)
+        return host;
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || !found)
+        return {};
+    char text[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr, text, sizeof text);
+    freeaddrinfo(found);
+    return text;
 }
 
 bool Succeeded(HRESULT hr)
@@ -70,7 +92,12 @@ SetupCheck ConnectAndCheckSetup(CControlSession& session, const std::string& hos
 {
     SetupCheck check;
     // The session reads the firmware (2.5.151 when the player does not say) as it opens.
-    check.hr = session.Open(host, {});
+    const std::string address = DottedAddressOf(host);
+    if (address.empty()) {
+        check.hr = E_RCP_SOCKET;
+        return check;
+    }
+    check.hr = session.Open(address, {});
     // A player that garbles its version has no setup to complete: it counts as unreachable.
     if (check.hr == E_FAIL)
         check.hr = HRESULT_FROM_WIN32(ERROR_INVALID_DATA);

@@ -1,5 +1,5 @@
 // The readiness check every player page runs as it opens, on its worker (each step may wait for
-// the player): connect and enter control mode, ask whether the initial setup is done (and, when
+// the player): connect (a player named by host name at its IPv4 address) and enter control mode, ask whether the initial setup is done (and, when
 // not, fetch what the setup wizard offers, so that the wizard shows on the GUI thread without
 // waiting), then read the firmware, the offered upgrade and the connected music server. The
 // setup choices made in the wizard are sent by ApplyInitialSetup. Worker thread.
