@@ -5,7 +5,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -185,26 +184,13 @@ private slots:
             return;
         }
         QVERIFY(IsUserAnAdmin());
-        std::vector<std::string> as_user;
-        if (geteuid() == 0) {
-            as_user = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
-            if (RunProgram({as_user[0], as_user[1], as_user[2], as_user[3], "true"}).status != 0)
-                QSKIP("cannot run a process as nobody");
-        }
-        const QString folder = registry_.path();
-        const auto read_only = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
-        const auto read_and_enter = read_only | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther;
-        QVERIFY(QFile::setPermissions(folder + "/machine.db", read_only));
-        QVERIFY(QFile::setPermissions(folder, read_and_enter));
-        std::vector<std::string> child = as_user;
-        child.insert(child.end(), {"env", std::string(kReadOnlyChild) + "=1",
-                                   QCoreApplication::applicationFilePath().toStdString(),
-                                   "-platform", "offscreen",
-                                   "OnlyAUserWhoMayWriteTheMachineHiveIsAnAdministrator"});
-        const auto result = RunProgram(child);
-        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QFile::setPermissions(folder + "/machine.db", QFile::ReadOwner | QFile::WriteOwner);
-        QVERIFY2(result.status == 0, result.output.c_str());
+        const auto result = RunReadingOnly(
+            registry_.path().toStdString(),
+            {"env", std::string(kReadOnlyChild) + "=1", QCoreApplication::applicationFilePath().toStdString(),
+             "-platform", "offscreen", "OnlyAUserWhoMayWriteTheMachineHiveIsAnAdministrator"});
+        if (!result)
+            QSKIP("cannot run a process as nobody");
+        QVERIFY2(result->status == 0, result->output.c_str());
     }
 
     void UnregisteringTakesTheHandlersAway()
