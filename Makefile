@@ -18,7 +18,7 @@ PACKAGES := cmake ninja-build g++ pkg-config \
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build test test-browser demo fuzz clean
+.PHONY: all deps build test test-browser demo install fuzz clean
 
 all: build
 
@@ -43,6 +43,12 @@ test: build
 
 demo: build
 	@tools/demo.sh $(BUILD_DIR)
+
+# Programs, modules, desktop entries and the polkit action under PREFIX (default /usr/local);
+# then the service registers itself and installs its systemd unit.
+PREFIX ?= /usr/local
+install: build
+	$(SUDO) cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 
 # The browser page of a player's display in headless Chromium (skipped by `make test` where
 # Chromium is missing).

@@ -120,6 +120,7 @@ constexpr Message kSystemMessages[] = {
     {HRESULT_FROM_WIN32(ERROR_MORE_DATA), "More data is available."},
     {HRESULT_FROM_WIN32(ERROR_NO_MORE_ITEMS), "No more data is available."},
     {HRESULT_FROM_WIN32(ERROR_ALREADY_INITIALIZED), "An attempt was made to perform an initialization operation when initialization has already been completed."},
+    {HRESULT_FROM_WIN32(ERROR_SERVICE_REQUEST_TIMEOUT), "The service did not respond to the start or control request in a timely fashion."},
     {HRESULT_FROM_WIN32(ERROR_SERVICE_DOES_NOT_EXIST), "The specified service does not exist as an installed service."},
     {HRESULT_FROM_WIN32(ERROR_SERVICE_CANNOT_ACCEPT_CTRL), "The service cannot accept control messages at this time."},
     {HRESULT_FROM_WIN32(ERROR_SERVICE_NOT_ACTIVE), "The service has not been started."},

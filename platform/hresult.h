@@ -73,6 +73,7 @@ constexpr std::uint32_t ERROR_NO_MORE_ITEMS = 259;
 constexpr std::uint32_t ERROR_ALREADY_INITIALIZED = 1247;
 constexpr std::uint32_t ERROR_SERVICE_CANNOT_ACCEPT_CTRL = 1061;
 constexpr std::uint32_t ERROR_SERVICE_NOT_ACTIVE = 1062;
+constexpr std::uint32_t ERROR_SERVICE_REQUEST_TIMEOUT = 1053;
 constexpr std::uint32_t ERROR_SERVICE_DOES_NOT_EXIST = 1060;
 constexpr std::uint32_t ERROR_SHUTDOWN_IN_PROGRESS = 1115;
 constexpr std::uint32_t ERROR_CONNECTION_REFUSED = 1225;

@@ -4,26 +4,19 @@
 
 namespace velk {
 
-namespace {
-
-constexpr const char* kDefaultUnitFolder = "/etc/systemd/system";
-constexpr const char* kUnitFolderVariable = "VELK_SYSTEMD_UNIT_DIR";
-
-} // namespace
-
-std::filesystem::path ServiceUnitFolder(bool* chosen)
+std::filesystem::path ServiceUnitFolder(bool* from_variable)
 {
-    const char* folder = std::getenv(kUnitFolderVariable);
+    const char* folder = std::getenv(kServiceUnitFolderVariable);
     const bool named = folder && *folder;
-    if (chosen)
-        *chosen = named;
-    return named ? std::filesystem::path(folder) : std::filesystem::path(kDefaultUnitFolder);
+    if (from_variable)
+        *from_variable = named;
+    return named ? std::filesystem::path(folder) : std::filesystem::path("/etc/systemd/system");
 }
 
 bool IsServiceUnitInstalled()
 {
     std::error_code error;
-    return std::filesystem::exists(ServiceUnitPath(), error);
+    return std::filesystem::is_regular_file(ServiceUnitFolder() / kServiceUnitName, error);
 }
 
 } // namespace velk

@@ -1,6 +1,6 @@
-// Where the data service's systemd unit lives: velk.service in /etc/systemd/system, or in the
-// folder VELK_SYSTEMD_UNIT_DIR names (tests, the demo). The service installs it there; the
-// desktop asks whether it is there ("the data service is installed"). Any thread.
+// Where the data service's systemd unit lives: the folder named by $VELK_SYSTEMD_UNIT_DIR (tests,
+// the demo) or /etc/systemd/system. The service installs it there; the desktop asks whether it
+// is there.
 #pragma once
 
 #include <filesystem>
@@ -9,15 +9,12 @@
 namespace velk {
 
 inline constexpr std::string_view kServiceUnitName = "velk.service";
+inline constexpr const char* kServiceUnitFolderVariable = "VELK_SYSTEMD_UNIT_DIR";
 
-// The unit folder; chosen tells whether the environment named it.
-std::filesystem::path ServiceUnitFolder(bool* chosen = nullptr);
+// The folder, and whether the variable named it.
+std::filesystem::path ServiceUnitFolder(bool* from_variable = nullptr);
 
-inline std::filesystem::path ServiceUnitPath()
-{
-    return ServiceUnitFolder() / kServiceUnitName;
-}
-
+// The service's unit is installed.
 bool IsServiceUnitInstalled();
 
 } // namespace velk

@@ -40,4 +40,27 @@ HRESULT CreateShellHandlers(std::string_view association_class, std::string_view
     return hr;
 }
 
+int AddShellPropertyPages(std::string_view association_class,
+                          const std::shared_ptr<IDataObject>& data_object,
+                          const AddPropSheetPageFn& add_page)
+{
+    std::vector<UnknownPtr> handlers;
+    CreateShellHandlers(association_class, kPropertySheetHandlers, handlers);
+    int adding = 0;
+    for (const UnknownPtr& handler : handlers) {
+        auto init = std::dynamic_pointer_cast<IShellExtInit>(handler);
+        auto pages = std::dynamic_pointer_cast<IShellPropSheetExt>(handler);
+        if (!init || !pages || FAILED(init->Initialize(data_object)))
+            continue;
+        bool added = false;
+        pages->AddPages([&](const HPROPSHEETPAGE& page) {
+            const bool taken = add_page(page);
+            added = added || taken;
+            return taken;
+        });
+        adding += added ? 1 : 0;
+    }
+    return adding;
+}
+
 } // namespace velk

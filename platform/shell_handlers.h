@@ -10,6 +10,7 @@
 #include "platform/guid.h"
 #include "platform/hresult.h"
 #include "platform/unknown.h"
+#include "velk/media_renderer.h"
 
 namespace velk {
 
@@ -24,5 +25,12 @@ HRESULT ShellHandlerClasses(std::string_view association_class, std::string_view
 // The handlers themselves, created from those class ids.
 HRESULT CreateShellHandlers(std::string_view association_class, std::string_view kind,
                             std::vector<UnknownPtr>& handlers);
+
+// Hands the items to each property-sheet handler of the class (IShellExtInit) and lets it add its
+// pages (IShellPropSheetExt), in registry order; a handler that refuses the items or has no pages
+// is passed over. The pages hold their handlers. The number of handlers that added pages.
+int AddShellPropertyPages(std::string_view association_class,
+                          const std::shared_ptr<IDataObject>& data_object,
+                          const AddPropSheetPageFn& add_page);
 
 } // namespace velk

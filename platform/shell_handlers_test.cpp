@@ -12,6 +12,7 @@ namespace {
 
 using testing::kOtherSampleClass;
 using testing::kSampleClass;
+using testing::kSamplePagesClass;
 
 using ShellHandlersTest = RegistryFixture;
 
@@ -48,6 +49,65 @@ TEST_F(ShellHandlersTest, OnlyClassIdsThatCanBeCreatedBecomeHandlers)
 
     std::vector<UnknownPtr> menus;
     EXPECT_EQ(CreateShellHandlers("MediaRenderer\\Velk", kContextMenuHandlers, menus), S_FALSE);
+}
+
+class Item : public IMediaRenderer {
+public:
+    explicit Item(std::string udn) { device_.udn = std::move(udn); }
+    HRESULT get_UPnPDevice(UPnPDeviceInfo& device) const override
+    {
+        device = device_;
+        return S_OK;
+    }
+    HRESULT get_CurrentTransportState(tagAVTransportState& state) const override
+    {
+        state = AV_TRANSPORT_STOPPED;
+        return S_OK;
+    }
+
+private:
+    UPnPDeviceInfo device_;
+};
+
+TEST_F(ShellHandlersTest, PropertyPagesComeFromEveryHandlerThatTakesTheItems)
+{
+    ASSERT_EQ(ClassRegistry::RegisterModule(VELK_SAMPLE_MODULE), S_OK);
+    RegisterHandler(kSampleClass.ToString()); // no page handler: passed over
+    RegisterHandler(kSamplePagesClass.ToString());
+    auto items = std::make_shared<CPidlDataObject>(std::vector<std::shared_ptr<IMediaRenderer>>{
+        std::make_shared<Item>("uuid:a"), std::make_shared<Item>("uuid:b")});
+
+    struct Case {
+        const char* name;
+        std::shared_ptr<IDataObject> data_object;
+        int refuse_from; // the sheet takes this many pages
+        int handlers;
+        std::vector<std::string> titles;
+    };
+    const Case cases[] = {
+        {"every page taken", items, 9, 1, {"uuid:a", "uuid:b"}},
+        {"the sheet full after one", items, 1, 1, {"uuid:a"}},
+        {"the sheet takes none", items, 0, 0, {}},
+        {"no items", std::make_shared<CPidlDataObject>(std::vector<std::shared_ptr<IMediaRenderer>>{}), 9, 0, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<HPROPSHEETPAGE> pages;
+        const int handlers = AddShellPropertyPages("MediaRenderer\\Velk", c.data_object,
+                                                   [&](const HPROPSHEETPAGE& page) {
+                                                       if (static_cast<int>(pages.size()) >= c.refuse_from)
+                                                           return false;
+                                                       pages.push_back(page);
+                                                       return true;
+                                                   });
+        EXPECT_EQ(handlers, c.handlers);
+        std::vector<std::string> titles;
+        for (const auto& page : pages) {
+            titles.push_back(page->title);
+            EXPECT_TRUE(page->lParam); // the page holds its handler
+        }
+        EXPECT_EQ(titles, c.titles);
+    }
 }
 
 } // namespace

@@ -8,8 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
-
-#include "platform/service_unit.h"
+#include <cstdlib>
 
 extern char** environ;
 
@@ -113,9 +112,9 @@ HRESULT WriteFileAtomically(const std::filesystem::path& path, std::string_view 
 
 ServiceInstaller::ServiceInstaller(std::ostream& messages) : messages_(messages)
 {
-    bool chosen = false;
-    unit_folder_ = ServiceUnitFolder(&chosen);
-    if (chosen) {
+    bool from_variable = false;
+    unit_folder_ = ServiceUnitFolder(&from_variable);
+    if (from_variable) {
         reachable_ = true;
         return;
     }
@@ -126,8 +125,7 @@ ServiceInstaller::ServiceInstaller(std::ostream& messages) : messages_(messages)
 
 bool ServiceInstaller::IsInstalled() const
 {
-    std::error_code error;
-    return std::filesystem::exists(UnitPath(), error);
+    return IsServiceUnitInstalled();
 }
 
 std::optional<std::string> ServiceInstaller::UnitText(const std::filesystem::path& program)

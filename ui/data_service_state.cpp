@@ -10,25 +10,32 @@
 #include <cstdlib>
 #include <string>
 
+#include <QApplication>
+#include <QElapsedTimer>
 #include <QProcess>
+#include <QProgressDialog>
+#include <QThread>
 
 #include "automation/automation_client.h"
 #include "automation/automation_server.h"
 #include "platform/data_server_layout.h"
 #include "platform/reg_key.h"
+#include "platform/service_unit.h"
 
 namespace velk {
 
 namespace {
 
-constexpr const char* kUnitName = "velk.service";
 constexpr int kUnitCheckMs = 2000;
+// systemd gives a starting service 90 s by default; the service answers well before.
+constexpr int kStartMs = 30000;
+constexpr int kStartPollMs = 250;
 constexpr int kConnectMs = 1000;
 
 bool UnitIsActive()
 {
     QProcess systemctl;
-    systemctl.start("systemctl", {"is-active", "--quiet", kUnitName});
+    systemctl.start("systemctl", {"is-active", "--quiet", QString::fromUtf8(kServiceUnitName)});
     if (!systemctl.waitForFinished(kUnitCheckMs)) {
         systemctl.kill();
         systemctl.waitForFinished();
@@ -80,6 +87,39 @@ ServiceEndpoint LocalServiceEndpoint()
 bool IsDataServiceRunning()
 {
     return EndpointAnswers() || UnitIsActive();
+}
+
+HRESULT StartDataService(QWidget* parent)
+{
+    QProgressDialog progress("Starting the Velk Data Service...", "Cancel", 0, 0, parent);
+    progress.setWindowTitle("Velk Melodeck");
+    progress.setMinimumDuration(500);
+    QProcess systemctl;
+    systemctl.start("systemctl", {"start", QString::fromUtf8(kServiceUnitName)});
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (!systemctl.waitForFinished(kStartPollMs)) {
+        QApplication::processEvents();
+        if (progress.wasCanceled())
+            return E_ABORT;
+        if (elapsed.elapsed() > kStartMs) {
+            systemctl.kill();
+            systemctl.waitForFinished();
+            return HRESULT_FROM_WIN32(ERROR_SERVICE_REQUEST_TIMEOUT);
+        }
+    }
+    if (systemctl.exitStatus() != QProcess::NormalExit || systemctl.exitCode() != 0)
+        return HRESULT_FROM_WIN32(ERROR_SERVICE_NOT_ACTIVE);
+    // Started: wait until its endpoint takes calls.
+    while (!EndpointAnswers()) {
+        QApplication::processEvents();
+        if (progress.wasCanceled())
+            return E_ABORT;
+        if (elapsed.elapsed() > kStartMs)
+            return HRESULT_FROM_WIN32(ERROR_SERVICE_REQUEST_TIMEOUT);
+        QThread::msleep(kStartPollMs);
+    }
+    return S_OK;
 }
 
 } // namespace velk

@@ -9,6 +9,8 @@
 
 #include "platform/hresult.h"
 
+class QWidget;
+
 namespace velk {
 
 // Where a program on this machine reaches the service's automation endpoint: its address
@@ -20,6 +22,10 @@ struct ServiceEndpoint {
 ServiceEndpoint LocalServiceEndpoint();
 
 bool IsDataServiceRunning();
+
+// Starts the service through systemd and waits, showing progress, until its endpoint answers:
+// E_ABORT when the user gave up, a service error otherwise. GUI thread.
+HRESULT StartDataService(QWidget* parent);
 
 // Asks the running service to reread its providers' settings, through its automation endpoint
 // (with the token in $VELK_TOKEN when the endpoint wants one).

@@ -152,20 +152,40 @@ HRESULT ProviderConfiguration::Save()
 HRESULT ProviderConfiguration::Enable()
 {
     RegKey key;
-    HRESULT hr = key.Create(Hive::LocalMachine, PlayerKeyPath(player_key_));
-    if (FAILED(hr))
-        return hr;
-    std::vector<std::string> classes;
-    if (FAILED(key.QueryMultiStringValue(kClassesValue, classes))) {
-        std::string one;
-        if (SUCCEEDED(key.QueryStringValue(kClassesValue, one)) && !one.empty())
-            classes.push_back(one);
-    }
-    const std::string clsid = clsid_.ToString();
-    if (std::find(classes.begin(), classes.end(), clsid) != classes.end())
+    const HRESULT hr = key.Create(Hive::LocalMachine, PlayerKeyPath(player_key_));
+    return FAILED(hr) ? hr : AddPlayerClass(key, clsid_);
+}
+
+HRESULT ReadPlayerClasses(const RegKey& player, std::vector<std::string>& classes)
+{
+    classes.clear();
+    if (SUCCEEDED(player.QueryMultiStringValue(kClassesValue, classes)))
         return S_OK;
-    classes.push_back(clsid);
-    return key.SetMultiStringValue(kClassesValue, classes);
+    std::string one;
+    if (SUCCEEDED(player.QueryStringValue(kClassesValue, one)) && !one.empty())
+        classes.push_back(one);
+    return S_OK;
+}
+
+HRESULT AddPlayerClass(RegKey& player, const Guid& clsid)
+{
+    std::vector<std::string> classes;
+    ReadPlayerClasses(player, classes);
+    const std::string name = clsid.ToString();
+    if (std::find(classes.begin(), classes.end(), name) != classes.end())
+        return S_OK;
+    classes.push_back(name);
+    return player.SetMultiStringValue(kClassesValue, classes);
+}
+
+HRESULT RemovePlayerClass(RegKey& player, const Guid& clsid)
+{
+    std::vector<std::string> classes;
+    ReadPlayerClasses(player, classes);
+    if (std::erase(classes, clsid.ToString()) == 0)
+        return S_OK;
+    return classes.empty() ? player.DeleteValue(kClassesValue)
+                           : player.SetMultiStringValue(kClassesValue, classes);
 }
 
 } // namespace velk

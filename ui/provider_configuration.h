@@ -7,8 +7,10 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/guid.h"
+#include "platform/reg_key.h"
 #include "velk/velk_data_object.h"
 
 namespace velk {
@@ -20,6 +22,12 @@ struct HostHeader {
     std::uint16_t show_content = 0; // 0 all the time, 1 player off, 2 no music playing
 };
 
+// The providers a player is given ("Classes" of its key, REG_MULTI_SZ; a single REG_SZ is read
+// too). Adding a class listed already writes nothing; removing the last deletes the value.
+HRESULT ReadPlayerClasses(const RegKey& player, std::vector<std::string>& classes);
+HRESULT AddPlayerClass(RegKey& player, const Guid& clsid);
+HRESULT RemovePlayerClass(RegKey& player, const Guid& clsid);
+
 class ProviderConfiguration {
 public:
     // The provider of class clsid with its stored state for the player udn. REGDB_E_CLASSNOTREG
@@ -29,6 +37,7 @@ public:
                         std::unique_ptr<ProviderConfiguration>& configuration);
 
     IConfigureVelkDataObject& provider() { return *configure_; }
+    const Guid& clsid() const { return clsid_; }
     HostHeader& header() { return header_; }
 
     // Writes the provider's shared state, then the player's stream (the header, then the

@@ -15,6 +15,9 @@ public:
 
 inline const Guid kSampleClass = *Guid::Parse("{6B2D0B1E-94D5-4D0C-9F2B-3E7A4C1D2E01}");
 inline const Guid kOtherSampleClass = *Guid::Parse("{6B2D0B1E-94D5-4D0C-9F2B-3E7A4C1D2E02}");
+// A property-sheet handler: one page per item, titled by the item's UDN; it refuses a data
+// object without items.
+inline const Guid kSamplePagesClass = *Guid::Parse("{6B2D0B1E-94D5-4D0C-9F2B-3E7A4C1D2E03}");
 inline const Guid kSampleCategory = *Guid::Parse("{6B2D0B1E-94D5-4D0C-9F2B-3E7A4C1D2EC0}");
 
 } // namespace velk::testing
