@@ -5,10 +5,12 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QSpinBox>
+#include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -79,6 +81,15 @@ QString PageText(QWidget& sheet)
 {
     auto* text = sheet.findChild<QLabel*>("page_text");
     return text && text->isVisible() ? text->text() : QString();
+}
+
+QStringList TabTitles(QWidget& sheet)
+{
+    QStringList titles;
+    auto* tabs = sheet.findChild<QTabBar*>();
+    for (int i = 0; tabs && i < tabs->count(); ++i)
+        titles << tabs->tabText(i);
+    return titles;
 }
 
 QComboBox& Combo(QWidget& sheet, const char* name)
@@ -175,19 +186,30 @@ private slots:
         QCOMPARE(pages, std::vector<PlayerPage>(all.begin(), all.begin() + count));
     }
 
-    // An administrator is a user who may write the machine hive: one who may only read it (a
-    // second run of this program, as such a user over a read-only hive) is none.
+    // An administrator is a user who may write the machine hive and gets the administrator's
+    // pages; one who may only read it (a second run of this program, as such a user over a
+    // read-only hive) is none, and gets the user's pages even where the service is installed.
     void OnlyAUserWhoMayWriteTheMachineHiveIsAnAdministrator()
     {
+        const std::string player = "http://127.0.0.1/";
         if (qEnvironmentVariableIsSet(kReadOnlyChild)) {
             QVERIFY(!IsUserAnAdmin());
+            QCOMPARE(TabTitles(*OpenSheet(player)), QStringList{"Advanced"});
             return;
         }
         QVERIFY(IsUserAnAdmin());
+        // The pages that exist so far: "Advanced", and "Data Services" where the service is
+        // installed.
+        QCOMPARE(TabTitles(*OpenSheet(player)), QStringList{"Advanced"});
+        QFile unit(units_.path() + "/velk.service");
+        QVERIFY(unit.open(QIODevice::WriteOnly));
+        unit.close();
+        QCOMPARE(TabTitles(*OpenSheet(player)), (QStringList{"Advanced", "Data Services"}));
         const auto result = RunReadingOnly(
             registry_.path().toStdString(),
             {"env", std::string(kReadOnlyChild) + "=1", QCoreApplication::applicationFilePath().toStdString(),
              "-platform", "offscreen", "OnlyAUserWhoMayWriteTheMachineHiveIsAnAdministrator"});
+        unit.remove();
         if (!result)
             QSKIP("cannot run a process as nobody");
         QVERIFY2(result->status == 0, result->output.c_str());
