@@ -238,19 +238,6 @@ TEST(AssociationClassesTest, OnlyAMakerNameThatNamesOneKeyGivesAMakerClass)
     }
 }
 
-        device.udn = "uuid:state";
-        return S_OK;
-    }
-    HRESULT get_CurrentTransportState(tagAVTransportState& state) const override
-    {
-        state = state_;
-        return S_OK;
-    }
-
-private:
-    tagAVTransportState state_;
-};
-
 // A renderer in a state, as any handler may be given one.
 std::shared_ptr<IMediaRenderer> StateRenderer(tagAVTransportState state)
 {
