@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -128,6 +129,35 @@ inline ProgramResult RunVelkreg(std::vector<std::string> args)
 {
     args.insert(args.begin(), (ProgramFolder() / "velkreg").string());
     return RunProgram(args);
+}
+
+// Runs command (its first element a path) as a user who may only read the machine hive in the
+// registry folder: the folder and its machine.db are read-only for the run (and writable by
+// their owner again afterwards), and a test that runs as root runs the command as nobody.
+// nullopt when no process can be run as nobody.
+inline std::optional<ProgramResult> RunReadingOnly(const std::filesystem::path& folder,
+                                                   const std::vector<std::string>& command)
+{
+    std::vector<std::string> argv;
+    if (geteuid() == 0) {
+        argv = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+        std::vector<std::string> probe = argv;
+        probe.push_back("true");
+        if (RunProgram(probe).status != 0)
+            return std::nullopt;
+    }
+    argv.insert(argv.end(), command.begin(), command.end());
+    namespace fs = std::filesystem;
+    const fs::path hive = folder / "machine.db";
+    const auto read = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
+    const auto enter = fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec;
+    std::error_code ignored;
+    fs::permissions(hive, read, ignored);
+    fs::permissions(folder, read | enter, ignored);
+    ProgramResult result = RunProgram(argv);
+    fs::permissions(folder, fs::perms::owner_all, ignored);
+    fs::permissions(hive, fs::perms::owner_read | fs::perms::owner_write, ignored);
+    return result;
 }
 
 // Each test gets an empty registry folder of its own, removed afterwards.

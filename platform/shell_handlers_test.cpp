@@ -5,12 +5,15 @@
 #include "platform/class_registry.h"
 #include "platform/reg_key.h"
 #include "platform/registry_test_fixture.h"
+#include "platform/testdata/renderer_item.h"
 #include "platform/testdata/sample_module.h"
 
 namespace velk {
 namespace {
 
+using testing::DeviceWithUdn;
 using testing::kOtherSampleClass;
+using testing::RendererItem;
 using testing::kSampleClass;
 using testing::kSamplePagesClass;
 
@@ -51,31 +54,14 @@ TEST_F(ShellHandlersTest, OnlyClassIdsThatCanBeCreatedBecomeHandlers)
     EXPECT_EQ(CreateShellHandlers("MediaRenderer\\Velk", kContextMenuHandlers, menus), S_FALSE);
 }
 
-class Item : public IMediaRenderer {
-public:
-    explicit Item(std::string udn) { device_.udn = std::move(udn); }
-    HRESULT get_UPnPDevice(UPnPDeviceInfo& device) const override
-    {
-        device = device_;
-        return S_OK;
-    }
-    HRESULT get_CurrentTransportState(tagAVTransportState& state) const override
-    {
-        state = AV_TRANSPORT_STOPPED;
-        return S_OK;
-    }
-
-private:
-    UPnPDeviceInfo device_;
-};
-
 TEST_F(ShellHandlersTest, PropertyPagesComeFromEveryHandlerThatTakesTheItems)
 {
     ASSERT_EQ(ClassRegistry::RegisterModule(VELK_SAMPLE_MODULE), S_OK);
     RegisterHandler(kSampleClass.ToString()); // no page handler: passed over
     RegisterHandler(kSamplePagesClass.ToString());
     auto items = std::make_shared<CPidlDataObject>(std::vector<std::shared_ptr<IMediaRenderer>>{
-        std::make_shared<Item>("uuid:a"), std::make_shared<Item>("uuid:b")});
+        std::make_shared<RendererItem>(DeviceWithUdn("uuid:a")),
+        std::make_shared<RendererItem>(DeviceWithUdn("uuid:b"))});
 
     struct Case {
         const char* name;

@@ -73,6 +73,14 @@ std::uint32_t ServerTypeFromWord(std::string_view word)
 
 } // namespace
 
+std::optional<FirmwareVersion> ParseFirmwareVersion(std::string_view text)
+{
+    const auto numbers = ParseDecimalTriple(text, '.');
+    if (!numbers)
+        return std::nullopt;
+    return FirmwareVersion{(*numbers)[0], (*numbers)[1], (*numbers)[2]};
+}
+
 std::optional<std::pair<std::string_view, std::string_view>> SplitReplyLine(std::string_view line)
 {
     const std::size_t colon = line.find(':');
@@ -120,8 +128,8 @@ HRESULT CControlSession::Open(std::string_view host, FirmwareVersion minimum)
     std::string version;
     if (FAILED(Execute("GetSoftwareVersion", {}, &version))) {
         firmware_ = kUnknownFirmware;
-    } else if (const auto parsed = ParseDecimalTriple(version, '.')) {
-        firmware_ = {(*parsed)[0], (*parsed)[1], (*parsed)[2]};
+    } else if (const auto parsed = ParseFirmwareVersion(version)) {
+        firmware_ = *parsed;
     } else {
         firmware_ = {};
         hr = ReportError(E_FAIL, "The player gave its version as " + ReplyExcerpt(version) + ".");

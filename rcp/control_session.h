@@ -31,6 +31,10 @@ struct FirmwareVersion {
     auto operator<=>(const FirmwareVersion&) const = default;
 };
 
+// "3.1.2", as the player gives its firmware version and the version it offers; nullopt for
+// anything else.
+std::optional<FirmwareVersion> ParseFirmwareVersion(std::string_view text);
+
 // What the player says of the music server it is connected to.
 struct ConnectedServer {
     std::string name;

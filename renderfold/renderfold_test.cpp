@@ -9,6 +9,7 @@
 #include "platform/reg_key.h"
 #include "platform/registry_test_fixture.h"
 #include "platform/shell_handlers.h"
+#include "platform/testdata/renderer_item.h"
 #include "renderfold/association_classes.h"
 #include "renderfold/double_click_setting.h"
 #include "renderfold/last_change.h"
@@ -238,24 +239,10 @@ TEST(AssociationClassesTest, OnlyAMakerNameThatNamesOneKeyGivesAMakerClass)
 }
 
 // A renderer in a state, as any handler may be given one.
-class StateRenderer final : public IMediaRenderer {
-public:
-    explicit StateRenderer(tagAVTransportState state) : state_(state) {}
-    HRESULT get_UPnPDevice(UPnPDeviceInfo& device) const override
-    {
-        device = {};
-        device.udn = "uuid:state";
-        return S_OK;
-    }
-    HRESULT get_CurrentTransportState(tagAVTransportState& state) const override
-    {
-        state = state_;
-        return S_OK;
-    }
-
-private:
-    tagAVTransportState state_;
-};
+std::shared_ptr<IMediaRenderer> StateRenderer(tagAVTransportState state)
+{
+    return std::make_shared<testing::RendererItem>(testing::DeviceWithUdn("uuid:state"), state);
+}
 
 std::vector<std::string> Verbs(const std::vector<std::shared_ptr<IMediaRenderer>>& items, unsigned flags,
                                unsigned* default_offset = nullptr)
@@ -296,9 +283,9 @@ TEST_F(VerbsTest, TheVerbsShownFollowTheTransportState)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(TransportStateText(c.state));
-        EXPECT_EQ(Verbs({std::make_shared<StateRenderer>(c.state)}, CMF_NORMAL), c.verbs);
+        EXPECT_EQ(Verbs({StateRenderer(c.state)}, CMF_NORMAL), c.verbs);
     }
-    const auto one = std::make_shared<StateRenderer>(AV_TRANSPORT_PLAYING);
+    const auto one = StateRenderer(AV_TRANSPORT_PLAYING);
     EXPECT_EQ(Verbs({one, one}, CMF_NORMAL), V{}) << "two selected items get no verbs";
     EXPECT_EQ(Verbs({}, CMF_NORMAL), V{});
     EXPECT_EQ(Verbs({one}, CMF_DEFAULTONLY), V{"open"});
@@ -306,7 +293,7 @@ TEST_F(VerbsTest, TheVerbsShownFollowTheTransportState)
 
 TEST_F(VerbsTest, OpenIsTheDefaultOnlyWhenDoubleClickOpensTheWebPage)
 {
-    const auto item = std::make_shared<StateRenderer>(AV_TRANSPORT_STOPPED);
+    const auto item = StateRenderer(AV_TRANSPORT_STOPPED);
     unsigned default_offset = 0;
     Verbs({item}, CMF_NORMAL, &default_offset);
     EXPECT_EQ(default_offset, 99u);

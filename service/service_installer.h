@@ -1,8 +1,8 @@
 // The service's entry in the service manager: the systemd unit velk.service, installed for
 // demand start (written, never enabled) and removed again, stopping the service first when it
-// runs. The unit folder is /etc/systemd/system unless VELK_SYSTEMD_UNIT_DIR names another one;
-// the manager counts as reachable when systemd runs (/run/systemd/system) or when that variable
-// is set, in which case systemctl is never called. Failures are told on the message stream in
+// runs. The unit lives where platform/service_unit.h says; the manager counts as reachable when
+// systemd runs (/run/systemd/system) or when VELK_SYSTEMD_UNIT_DIR names the unit folder, in
+// which case systemctl is never called. Failures are told on the message stream in
 // the service manager's words ("Could not open Service Manager", ...). Main thread.
 #pragma once
 

@@ -7,6 +7,24 @@
 
 namespace velk {
 
+namespace {
+
+// Owns a modeless dialog's object as the dialog's first child: the dialog deletes it before
+// the widgets the object made, so that OnDestroy still finds them.
+class ModelessHolder : public QObject {
+public:
+    explicit ModelessHolder(QDialog* window) : QObject(window) {}
+    ~ModelessHolder() override
+    {
+        if (dialog)
+            GuardedCall("dialog", "OnDestroy", [this] { dialog->OnDestroy(); });
+    }
+
+    std::unique_ptr<CRenderedDialog> dialog;
+};
+
+} // namespace
+
 CRenderedDialog::CRenderedDialog(QDialog* window) : window_(window)
 {
     // A dialog closed by Qt itself (Esc, the window's close, accept()) ends like the matching
@@ -53,6 +71,26 @@ std::intptr_t CRenderedDialog::DoModal(QWidget* parent, std::intptr_t lParam, co
     dialog.reset();
     delete window.data();
     return result;
+}
+
+CRenderedDialog* CRenderedDialog::Create(QWidget* parent, std::intptr_t lParam, const Factory& make)
+{
+    auto* window = new QDialog(parent);
+    auto* holder = new ModelessHolder(window);
+    if (!GuardedCall("dialog", "construction", [&] { holder->dialog = make(window); }) ||
+        !holder->dialog) {
+        delete window;
+        return nullptr;
+    }
+    CRenderedDialog* dialog = holder->dialog.get();
+    if (!GuardedCall("dialog", "OnInitDialog", [&] { dialog->OnInitDialog(lParam); }) ||
+        dialog->ended_) {
+        delete window;
+        return nullptr;
+    }
+    QObject::connect(window, &QDialog::finished, window, &QObject::deleteLater);
+    window->show();
+    return dialog;
 }
 
 } // namespace velk

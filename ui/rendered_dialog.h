@@ -1,6 +1,7 @@
-// The base of the system's modal dialogs: DoModal builds the QDialog, constructs the derived
-// object on it, gives it OnInitDialog with the caller's parameter and runs the dialog; the
-// object lives exactly as long as the dialog. GUI thread only.
+// The base of the system's dialogs: DoModal builds the QDialog, constructs the derived object on
+// it, gives it OnInitDialog with the caller's parameter and runs the dialog; Create does the same
+// and shows the dialog modeless. Either way the object lives exactly as long as the dialog. GUI
+// thread only.
 #pragma once
 
 #include <cstdint>
@@ -52,6 +53,21 @@ public:
         return DoModal(parent, lParam, [&](QDialog* window) {
             return std::make_unique<Dialog>(window, std::forward<Args>(args)...);
         });
+    }
+
+    // Builds the dialog and the object the same way, shows the dialog modeless and returns the
+    // object at once; null when it could not be built or initialised, or ended in
+    // OnInitDialog. When the dialog ends (EndDialog, Esc, its close) or its parent goes,
+    // OnDestroy runs and the object is deleted, then the dialog: hold the object only as long
+    // as a QPointer on its window() says it is there.
+    static CRenderedDialog* Create(QWidget* parent, std::intptr_t lParam, const Factory& make);
+
+    template <class Dialog, class... Args>
+    static Dialog* Create(QWidget* parent, std::intptr_t lParam, Args&&... args)
+    {
+        return static_cast<Dialog*>(Create(parent, lParam, [&](QDialog* window) {
+            return std::make_unique<Dialog>(window, std::forward<Args>(args)...);
+        }));
     }
 
 private:

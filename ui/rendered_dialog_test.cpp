@@ -125,6 +125,50 @@ private slots:
             nullptr, 1, [](QDialog*) { return std::unique_ptr<CRenderedDialog>(); });
         QCOMPARE(not_built, -1);
     }
+
+    // A modeless dialog: Create returns while the dialog shows; the object goes with the
+    // dialog, however that ends.
+    void ModelessDialogLivesUntilItEndsOrItsParentGoes_data()
+    {
+        QTest::addColumn<QString>("way");
+        QTest::newRow("EndDialog") << "EndDialog";
+        QTest::newRow("escape") << "escape";
+        QTest::newRow("parent deleted") << "parent deleted";
+    }
+
+    void ModelessDialogLivesUntilItEndsOrItsParentGoes()
+    {
+        QFETCH(QString, way);
+        QStringList log;
+        auto* parent = new QWidget;
+        auto* dialog = CRenderedDialog::Create<TestDialog>(parent, 5, log, TestDialog::Step{},
+                                                           TestDialog::Step{});
+        QVERIFY(dialog);
+        QPointer<QDialog> window = dialog->window();
+        QVERIFY(window->isVisible());
+        QVERIFY(!window->isModal());
+        QCOMPARE(log, (QStringList{"constructed", "init 5"}));
+
+        if (way == "EndDialog")
+            dialog->EndDialog(IDOK);
+        else if (way == "escape")
+            QTest::keyClick(window, Qt::Key_Escape);
+        else
+            delete parent;
+        QTRY_VERIFY(!window);
+        QCOMPARE(log, (QStringList{"constructed", "init 5", "destroy", "deleted, dialog alive"}));
+        if (way != "parent deleted")
+            delete parent;
+    }
+
+    void ModelessDialogEndedDuringInitIsNeverShown()
+    {
+        QStringList log;
+        auto* dialog = CRenderedDialog::Create<TestDialog>(
+            nullptr, 2, log, [](TestDialog& d) { d.EndDialog(IDCANCEL); }, TestDialog::Step{});
+        QVERIFY(!dialog);
+        QCOMPARE(log, (QStringList{"constructed", "init 2", "destroy", "deleted, dialog alive"}));
+    }
 };
 
 } // namespace velk

@@ -63,7 +63,8 @@ template <class T> void WhenShown(std::function<void(T&)> action)
     timer->start();
 }
 
-// Answers each message box with its default button as it shows, keeping their texts.
+// Answers each message box as it shows, keeping their texts: with the given button where the box
+// has it, otherwise with its default button.
 class MessageBoxAnswers {
 public:
     explicit MessageBoxAnswers(QMessageBox::StandardButton answer = QMessageBox::NoButton)
@@ -71,10 +72,10 @@ public:
         QObject::connect(&timer_, &QTimer::timeout, &timer_, [this, answer] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
                 texts.push_back(box->text());
-                if (answer == QMessageBox::NoButton)
-                    box->accept();
+                if (QAbstractButton* button = box->button(answer))
+                    button->click();
                 else
-                    box->button(answer)->click();
+                    box->accept();
             }
         });
         timer_.start(0);
