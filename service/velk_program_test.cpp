@@ -321,6 +321,13 @@ constexpr std::string_view kRegisteredLayout = R"(Velk Registry 1
 @="@MODULE@"
 "ThreadingModel"="Apartment"
 
+[HKCR\CLSID\{6B2D0B1E-94D5-4D0C-9F2B-3E7A4C1D2E03}]
+@="Velk Sample Pages"
+
+[HKCR\CLSID\{6B2D0B1E-94D5-4D0C-9F2B-3E7A4C1D2E03}\InprocServer32]
+@="@MODULE@"
+"ThreadingModel"="Apartment"
+
 [HKCR\CLSID\{92A19532-9242-4F4B-BB37-999420208A1E}]
 @="Velk Data Service Class"
 "AppID"="{B2CF9A20-8880-4466-8EA7-F0151507BAF1}"
