@@ -13,7 +13,6 @@ namespace velk {
 
 namespace {
 
-constexpr std::string_view kPlayerClass = "MediaRenderer\\Velk";
 constexpr const char* kHandlerName = "Velk Melodeck";
 
 std::span<const ModuleClass> Classes()
@@ -42,7 +41,7 @@ const Handler kHandlers[] = {
 
 std::string HandlersKey(std::string_view kind)
 {
-    return std::string(kPlayerClass) + "\\shellex\\" + std::string(kind);
+    return std::string(kMelodeckPlayerClass) + "\\shellex\\" + std::string(kind);
 }
 
 HRESULT RegisterHandlers()

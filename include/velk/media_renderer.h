@@ -28,6 +28,8 @@ inline constexpr std::string_view kMediaRendererDeviceType = "urn:schemas-upnp-o
 // The association class of every renderer; a maker's renderers also have
 // "MediaRenderer\<manufacturer>".
 inline constexpr std::string_view kMediaRendererClass = "MediaRenderer";
+// The Melodeck players' maker class, where the players' own verb and pages are registered.
+inline constexpr std::string_view kMelodeckPlayerClass = "MediaRenderer\\Velk";
 
 enum tagAVTransportState : std::uint32_t {
     AV_TRANSPORT_STOPPED = 1,

@@ -26,7 +26,7 @@ int RunConfigTool(const QStringList& arguments)
         return 1;
     }
     // The Melodeck players' own pages: those that need administrator rights are among them.
-    return SUCCEEDED(ShowRendererProperties(renderer, nullptr, {kMelodeckClass})) ? 0 : 1;
+    return SUCCEEDED(ShowRendererProperties(renderer, nullptr, {std::string(kMelodeckPlayerClass)})) ? 0 : 1;
 }
 
 } // namespace velk

@@ -11,8 +11,6 @@ class QWidget;
 namespace velk {
 
 inline constexpr const char* kConfigToolCaption = "Velk Data Service";
-// The class whose handlers the tool hosts: the Melodeck players' maker.
-inline constexpr const char* kMelodeckClass = "MediaRenderer\\Velk";
 
 // Runs the tool for its arguments (the program name not included); the exit status. Without a
 // player it says where players are configured; a player that cannot be found, or for which no
