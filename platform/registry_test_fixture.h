@@ -131,6 +131,9 @@ inline ProgramResult RunVelkreg(std::vector<std::string> args)
     return RunProgram(args);
 }
 
+// What a test program is given in the environment for its read-only run through RunReadingOnly.
+constexpr const char* kReadOnlyChild = "VELK_TEST_READ_ONLY_CHILD";
+
 // Runs command (its first element a path) as a user who may only read the machine hive in the
 // registry folder: the folder and its machine.db are read-only for the run (and writable by
 // their owner again afterwards), and a test that runs as root runs the command as nobody.

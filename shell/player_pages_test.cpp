@@ -43,7 +43,6 @@ using testing::ScriptedPlayer;
 using testing::Selection;
 
 constexpr const char* kSheetCaption = "Living Room Properties";
-constexpr const char* kReadOnlyChild = "VELK_TEST_READ_ONLY_CHILD";
 constexpr const char* kUnreachable =
     "This Melodeck cannot be reached. Check that it is switched on and connected to the network.";
 constexpr const char* kSetupLink =

@@ -38,7 +38,6 @@ using testing::AddFeed;
 using testing::FeedServer;
 
 constexpr const char* kPlayer = "uuid:player-1";
-constexpr const char* kReadOnlyChild = "VELK_TEST_READ_ONLY_CHILD";
 
 // A listening socket on 127.0.0.1 standing for the service's automation endpoint; closed, the
 // port it had is one nothing answers on.
