@@ -1,8 +1,8 @@
 #include "ui/data_services_page.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QEvent>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
@@ -10,13 +10,14 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <functional>
 #include <vector>
 
 #include "platform/class_registry.h"
 #include "platform/data_server_layout.h"
 #include "platform/reg_key.h"
-#include "ui/data_server_config_page.h"
 #include "platform/service_unit.h"
+#include "ui/data_server_config_page.h"
 #include "ui/data_service_state.h"
 #include "ui/property_sheet.h"
 #include "velk/ivelk_data_service.h"
